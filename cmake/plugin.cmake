@@ -1,0 +1,37 @@
+# The plug-in DLL. It has no C runtime start-up code: the entry point is
+# DllMain itself, nothing of libgcc or libstdc++ is linked, and the only
+# runtime import is the build's msvcrt.dll or MSVCR70.dll.
+enable_language(RC)
+
+set(VELKOR_PLUGIN_SOURCES
+  ${PROJECT_SOURCE_DIR}/proxy/proxy.cpp
+  ${PROJECT_SOURCE_DIR}/proxy/proxy_state.cpp
+  ${PROJECT_SOURCE_DIR}/title/extension_table.cpp
+  ${PROJECT_SOURCE_DIR}/title/title_repair.cpp
+  ${PROJECT_SOURCE_DIR}/proxy/velkor.def
+  ${PROJECT_SOURCE_DIR}/packaging/velkor.rc)
+
+add_library(velkor SHARED ${VELKOR_PLUGIN_SOURCES})
+target_include_directories(velkor PRIVATE ${PROJECT_SOURCE_DIR})
+set_target_properties(velkor PROPERTIES PREFIX "" OUTPUT_NAME velkor)
+target_compile_definitions(velkor PRIVATE
+  VELKOR_VERSION_MAJOR=${PROJECT_VERSION_MAJOR}
+  VELKOR_VERSION_MINOR=${PROJECT_VERSION_MINOR}
+  VELKOR_VERSION_PATCH=${PROJECT_VERSION_PATCH})
+target_compile_options(velkor PRIVATE
+  $<$<COMPILE_LANGUAGE:CXX>:-Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
+  -fno-unwind-tables -fno-stack-protector -fno-threadsafe-statics -fno-ident>)
+target_link_options(velkor PRIVATE
+  -nostdlib -nostartfiles -s
+  -Wl,--entry,_DllMain@12
+  -Wl,--enable-stdcall-fixup
+  -Wl,--file-alignment,512
+  -Wl,--dynamicbase -Wl,--nxcompat
+  -Wl,--no-insert-timestamp)
+target_link_libraries(velkor PRIVATE kernel32 user32 shlwapi ${VELKOR_CRT})
+set_target_properties(velkor PROPERTIES LINKER_LANGUAGE CXX)
+
+set(VELKOR_DIST_DIR ${PROJECT_SOURCE_DIR}/dist/${VELKOR_CRT})
+add_custom_command(TARGET velkor POST_BUILD
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${VELKOR_DIST_DIR}
+  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:velkor> ${VELKOR_DIST_DIR}/velkor.dll)

@@ -1,0 +1,151 @@
+#include "proxy/proxy.h"
+
+#include "title/extension_table.h"
+#include "title/title_repair.h"
+
+namespace {
+
+const UINT kBoxStyle = MB_OK | MB_ICONERROR | MB_SETFOREGROUND;
+
+// FORMAT_MESSAGE_ALLOCATE_BUFFER hands back the text through the buffer
+// argument, which the declaration types as the buffer itself.
+const DWORD kFormatFlags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM;
+
+// Neutral language, default sublanguage: the user's own.
+const DWORD kUserLanguage = 0x400;
+
+// "Error <code>" for a code that the system has no text for; the runtime's
+// formatting functions are not imported, so the digits are written here.
+void FormatErrorCode(char *out, DWORD code) {
+    char digits[10];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + code % 10);
+        code /= 10;
+    } while (code != 0);
+    lstrcpyA(out, "Error ");
+    out += 6;
+    while (count > 0) {
+        *out++ = digits[--count];
+    }
+    *out = '\0';
+}
+
+} // namespace
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+    (void)reason;
+    (void)reserved;
+    g_proxy.ownInstance = instance;
+    return TRUE;
+}
+
+void ReportSystemError(HWND owner, const char *caption) {
+    DWORD code = GetLastError();
+    char *text = NULL;
+    DWORD length = FormatMessageA(kFormatFlags, NULL, code, kUserLanguage,
+                                  reinterpret_cast<char *>(&text), 0, NULL);
+    if (length != 0 && text != NULL) {
+        MessageBoxA(owner, text, caption, kBoxStyle);
+        LocalFree(text);
+    } else {
+        char fallback[20];
+        FormatErrorCode(fallback, code);
+        MessageBoxA(owner, fallback, caption, kBoxStyle);
+    }
+}
+
+void __cdecl ReleaseInner(void) {
+    if (g_proxy.innerLibrary != NULL) {
+        if (g_proxy.savedQuit != NULL) {
+            g_proxy.savedQuit();
+        }
+        FreeLibrary(g_proxy.innerLibrary);
+        // A second Quit must not unload a library that is no longer ours.
+        g_proxy.innerLibrary = NULL;
+    }
+    ReleaseExtensionTable();
+}
+
+extern "C" In_Module *__cdecl winampGetInModule2(void) {
+    In_Module *result = NULL;
+    if (g_proxy.innerLibrary != NULL && g_proxy.innerModule != NULL &&
+        g_proxy.innerModule->Init == InitHook) {
+        // Some hosts enumerate their plug-ins more than once: hand over the
+        // same record rather than load the inner library again.
+        result = g_proxy.innerModule;
+    } else {
+        g_proxy.currentFile[0] = '\0';
+        DWORD size =
+            GetModuleFileNameA(g_proxy.ownInstance, g_proxy.moduleName, sizeof g_proxy.moduleName);
+        // A result of the buffer's size means the path was cut short.
+        int n = (size != 0 && size < sizeof g_proxy.moduleName) ? lstrlenA(g_proxy.moduleName) : 0;
+        if (n >= 4 && StrCmpNIA(g_proxy.moduleName + n - 4, ".dll", 4) == 0) {
+            lstrcpyA(g_proxy.moduleName + n - 3, "vlk");
+            g_proxy.innerLibrary = LoadLibraryA(g_proxy.moduleName);
+            if (g_proxy.innerLibrary == NULL) {
+                ReportSystemError(NULL, "LoadLibrary");
+            } else {
+                WinampGetInModule2Fn getModule =
+                    reinterpret_cast<WinampGetInModule2Fn>(reinterpret_cast<void (*)(void)>(
+                        GetProcAddress(g_proxy.innerLibrary, "winampGetInModule2")));
+                if (getModule == NULL) {
+                    ReportSystemError(NULL, "GetProcAddress");
+                } else {
+                    g_proxy.innerModule = getModule();
+                    In_Module *module = g_proxy.innerModule;
+                    if (module != NULL && module->Init != NULL && module->version == IN_VER) {
+                        // A record still diverted from an earlier hand-over
+                        // keeps the inner Init saved then.
+                        if (module->Init != InitHook) {
+                            g_proxy.savedInit = module->Init;
+                        }
+                        module->Init = InitHook;
+                        PathStripPathA(g_proxy.moduleName);
+                        result = module;
+                    }
+                }
+                if (result == NULL) {
+                    ReleaseInner();
+                }
+            }
+        }
+    }
+    return result;
+}
+
+void __cdecl InitHook(void) {
+    In_Module *module = g_proxy.innerModule;
+    // The host wrote its own handle here; the inner plug-in looks up its own
+    // resources and files through it.
+    module->hDllInstance = g_proxy.innerLibrary;
+    g_proxy.savedInit();
+    // The inner Init is where plug-ins fill these in, so they are read only now.
+    // A repeated Init must not save the hooks themselves, which would recurse.
+    if (module->Quit != QuitHook) {
+        g_proxy.savedQuit = module->Quit;
+    }
+    if (module->Play != PlayHook) {
+        g_proxy.savedPlay = module->Play;
+    }
+    if (module->GetFileInfo != GetFileInfoHook) {
+        g_proxy.savedGetFileInfo = module->GetFileInfo;
+    }
+    module->Quit = QuitHook;
+    module->Play = PlayHook;
+    module->GetFileInfo = GetFileInfoHook;
+    ReleaseExtensionTable();
+    BuildExtensionTable(module->FileExtensions);
+}
+
+int __cdecl PlayHook(char *file) {
+    // A name that does not fit (URLs can be longer) is not kept at all: a
+    // cut-off path would repair the title wrongly, and an older name would
+    // name the wrong file.
+    if (file != NULL && lstrlenA(file) < static_cast<int>(sizeof g_proxy.currentFile)) {
+        lstrcpyA(g_proxy.currentFile, file);
+    } else {
+        g_proxy.currentFile[0] = '\0';
+    }
+    return g_proxy.savedPlay != NULL ? g_proxy.savedPlay(file) : -1;
+}

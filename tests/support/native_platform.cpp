@@ -1,0 +1,201 @@
+// The stand-in for the platform calls of the portable code, natively. Every
+// block is its own malloc'd allocation, so AddressSanitizer sees each overrun
+// and each leak; the string calls read exactly as much as the real ones do.
+#include "tests/support/platform_control.h"
+
+#include <stdlib.h>
+
+#include <map>
+#include <set>
+
+namespace {
+
+struct Heap {
+    std::map<void *, size_t> blocks; // block -> size
+};
+
+struct Failures {
+    int heapCreate = 0;
+    int heapAlloc = 0;
+    int heapReAlloc = 0;
+};
+
+Failures g_failAt;
+std::vector<platform_control::Box> g_boxes;
+std::set<Heap *> g_heaps;
+
+// Counts down the armed failure of one call; true when this call must fail.
+bool Fails(int &countdown) {
+    return countdown > 0 && --countdown == 0;
+}
+
+Heap *CheckedHeap(HANDLE handle) {
+    Heap *heap = static_cast<Heap *>(handle);
+    if (g_heaps.count(heap) == 0) {
+        abort(); // not a live heap: the real call would corrupt memory
+    }
+    return heap;
+}
+
+unsigned char FoldAscii(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : c;
+}
+
+// The real comparisons read `count` bytes of both strings whatever they hold,
+// NULs included; so does this one, so that an overread shows.
+int CompareBytes(const char *a, const char *b, int count, bool foldCase) {
+    int result = 0;
+    for (int i = 0; i < count; ++i) {
+        unsigned char x = static_cast<unsigned char>(a[i]);
+        unsigned char y = static_cast<unsigned char>(b[i]);
+        if (foldCase) {
+            x = FoldAscii(x);
+            y = FoldAscii(y);
+        }
+        if (result == 0 && x != y) {
+            result = x < y ? -1 : 1;
+        }
+    }
+    return result;
+}
+
+} // namespace
+
+namespace platform_control {
+
+void Reset() {
+    g_failAt = Failures();
+    g_boxes.clear();
+    for (Heap *heap : g_heaps) {
+        for (auto &block : heap->blocks) {
+            free(block.first);
+        }
+        delete heap;
+    }
+    g_heaps.clear();
+}
+
+void FailCall(Api api, int nth) {
+    switch (api) {
+    case Api::HeapCreate:
+        g_failAt.heapCreate = nth;
+        break;
+    case Api::HeapAlloc:
+        g_failAt.heapAlloc = nth;
+        break;
+    case Api::HeapReAlloc:
+        g_failAt.heapReAlloc = nth;
+        break;
+    }
+}
+
+const std::vector<Box> &Boxes() {
+    return g_boxes;
+}
+
+int LiveHeaps() {
+    return static_cast<int>(g_heaps.size());
+}
+
+} // namespace platform_control
+
+HANDLE WINAPI HeapCreate(DWORD, SIZE_T, SIZE_T) {
+    Heap *heap = NULL;
+    if (!Fails(g_failAt.heapCreate)) {
+        heap = new Heap;
+        g_heaps.insert(heap);
+    }
+    return heap;
+}
+
+LPVOID WINAPI HeapAlloc(HANDLE handle, DWORD flags, SIZE_T bytes) {
+    Heap *heap = CheckedHeap(handle);
+    void *block = NULL;
+    if (!Fails(g_failAt.heapAlloc)) {
+        block = (flags & HEAP_ZERO_MEMORY) ? calloc(1, bytes) : malloc(bytes);
+        heap->blocks[block] = bytes;
+    }
+    return block;
+}
+
+LPVOID WINAPI HeapReAlloc(HANDLE handle, DWORD flags, LPVOID block, SIZE_T bytes) {
+    Heap *heap = CheckedHeap(handle);
+    auto old = heap->blocks.find(block);
+    if (old == heap->blocks.end()) {
+        abort(); // not a block of this heap
+    }
+    void *grown = NULL;
+    if (!Fails(g_failAt.heapReAlloc)) {
+        // Always a fresh allocation, so that a stale pointer to the old block
+        // is caught as a use after free.
+        grown = malloc(bytes);
+        size_t kept = old->second < bytes ? old->second : bytes;
+        memcpy(grown, block, kept);
+        if (bytes > kept) {
+            if (flags & HEAP_ZERO_MEMORY) {
+                memset(static_cast<char *>(grown) + kept, 0, bytes - kept);
+            } else {
+                memset(static_cast<char *>(grown) + kept, 0xCD, bytes - kept);
+            }
+        }
+        free(block);
+        heap->blocks.erase(old);
+        heap->blocks[grown] = bytes;
+    }
+    return grown;
+}
+
+BOOL WINAPI HeapFree(HANDLE handle, DWORD, LPVOID block) {
+    Heap *heap = CheckedHeap(handle);
+    BOOL freed = heap->blocks.erase(block) != 0;
+    if (freed) {
+        free(block);
+    }
+    return freed;
+}
+
+BOOL WINAPI HeapDestroy(HANDLE handle) {
+    Heap *heap = CheckedHeap(handle);
+    for (auto &block : heap->blocks) {
+        free(block.first);
+    }
+    g_heaps.erase(heap);
+    delete heap;
+    return 1;
+}
+
+int WINAPI MessageBoxA(HWND owner, const char *text, const char *caption, UINT type) {
+    g_boxes.push_back({owner, text, caption, type});
+    return 1; // IDOK
+}
+
+int WINAPI lstrlenA(const char *s) {
+    return s != NULL ? static_cast<int>(strlen(s)) : 0;
+}
+
+char *WINAPI lstrcpyA(char *dst, const char *src) {
+    return strcpy(dst, src);
+}
+
+char *WINAPI lstrcpynA(char *dst, const char *src, int size) {
+    int i = 0;
+    for (; i + 1 < size && src[i] != '\0'; ++i) {
+        dst[i] = src[i];
+    }
+    if (size > 0) {
+        dst[i] = '\0';
+    }
+    return dst;
+}
+
+char *WINAPI StrChrA(const char *s, unsigned short c) {
+    return const_cast<char *>(strchr(s, c));
+}
+
+int WINAPI StrCmpNA(const char *a, const char *b, int count) {
+    return CompareBytes(a, b, count, false);
+}
+
+int WINAPI StrCmpNIA(const char *a, const char *b, int count) {
+    return CompareBytes(a, b, count, true);
+}

@@ -1,0 +1,35 @@
+// What the tests control of the platform calls that the table and the repair
+// make: failing a chosen allocation, and catching message boxes instead of
+// showing them. Natively the stand-in platform provides this; in the Windows
+// builds it is done by replacing the test program's own imports.
+#pragma once
+
+#include "host/platform.h"
+
+#include <string>
+#include <vector>
+
+namespace platform_control {
+
+enum class Api { HeapCreate, HeapAlloc, HeapReAlloc };
+
+struct Box {
+    HWND owner;
+    std::string text;
+    std::string caption;
+    UINT style;
+};
+
+// Forgets failures, boxes and counts; call at the start of every test.
+void Reset();
+
+// Makes the nth call (1 = the next one) of `api` from now on fail.
+void FailCall(Api api, int nth);
+
+// The boxes shown since Reset, in order.
+const std::vector<Box> &Boxes();
+
+// Heaps created since Reset and not destroyed.
+int LiveHeaps();
+
+} // namespace platform_control

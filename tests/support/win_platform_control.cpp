@@ -1,0 +1,105 @@
+// The test controls in the Windows builds: the table code is linked into the
+// test program, so replacing the program's own imports of the heap calls and
+// of MessageBoxA reaches exactly the calls that the table makes.
+#include "tests/support/platform_control.h"
+#include "tests/support/import_patch.h"
+
+#include <set>
+
+namespace {
+
+typedef HANDLE(WINAPI *HeapCreateFn)(DWORD, SIZE_T, SIZE_T);
+typedef LPVOID(WINAPI *HeapAllocFn)(HANDLE, DWORD, SIZE_T);
+typedef LPVOID(WINAPI *HeapReAllocFn)(HANDLE, DWORD, LPVOID, SIZE_T);
+typedef BOOL(WINAPI *HeapDestroyFn)(HANDLE);
+
+struct Saved {
+    HeapCreateFn heapCreate;
+    HeapAllocFn heapAlloc;
+    HeapReAllocFn heapReAlloc;
+    HeapDestroyFn heapDestroy;
+};
+
+Saved g_real;
+int g_failCreate, g_failAlloc, g_failReAlloc;
+std::vector<platform_control::Box> g_boxes;
+std::set<HANDLE> g_heaps;
+
+bool Fails(int &countdown) {
+    return countdown > 0 && --countdown == 0;
+}
+
+HANDLE WINAPI HeapCreateHook(DWORD options, SIZE_T initial, SIZE_T maximum) {
+    HANDLE heap = NULL;
+    if (!Fails(g_failCreate)) {
+        heap = g_real.heapCreate(options, initial, maximum);
+        g_heaps.insert(heap);
+    } else {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    }
+    return heap;
+}
+
+LPVOID WINAPI HeapAllocHook(HANDLE heap, DWORD flags, SIZE_T bytes) {
+    return Fails(g_failAlloc) ? NULL : g_real.heapAlloc(heap, flags, bytes);
+}
+
+LPVOID WINAPI HeapReAllocHook(HANDLE heap, DWORD flags, LPVOID block, SIZE_T bytes) {
+    return Fails(g_failReAlloc) ? NULL : g_real.heapReAlloc(heap, flags, block, bytes);
+}
+
+BOOL WINAPI HeapDestroyHook(HANDLE heap) {
+    g_heaps.erase(heap);
+    return g_real.heapDestroy(heap);
+}
+
+int WINAPI MessageBoxHook(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+    g_boxes.push_back({owner, text, caption, type});
+    return IDOK;
+}
+
+void InstallOnce() {
+    if (g_real.heapCreate == NULL) {
+        HMODULE self = GetModuleHandleA(NULL);
+        g_real.heapCreate = ReplaceImport(self, "kernel32.dll", "HeapCreate", &HeapCreateHook);
+        g_real.heapAlloc = ReplaceImport(self, "kernel32.dll", "HeapAlloc", &HeapAllocHook);
+        g_real.heapReAlloc = ReplaceImport(self, "kernel32.dll", "HeapReAlloc", &HeapReAllocHook);
+        g_real.heapDestroy = ReplaceImport(self, "kernel32.dll", "HeapDestroy", &HeapDestroyHook);
+        ReplaceImport(self, "user32.dll", "MessageBoxA", &MessageBoxHook);
+    }
+}
+
+} // namespace
+
+namespace platform_control {
+
+void Reset() {
+    InstallOnce();
+    g_failCreate = g_failAlloc = g_failReAlloc = 0;
+    g_boxes.clear();
+    g_heaps.clear();
+}
+
+void FailCall(Api api, int nth) {
+    switch (api) {
+    case Api::HeapCreate:
+        g_failCreate = nth;
+        break;
+    case Api::HeapAlloc:
+        g_failAlloc = nth;
+        break;
+    case Api::HeapReAlloc:
+        g_failReAlloc = nth;
+        break;
+    }
+}
+
+const std::vector<Box> &Boxes() {
+    return g_boxes;
+}
+
+int LiveHeaps() {
+    return static_cast<int>(g_heaps.size());
+}
+
+} // namespace platform_control

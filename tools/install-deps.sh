@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs what building and testing need on Debian 12, as root. Idempotent:
+# when everything is present it only checks and returns within seconds.
+set -euo pipefail
+
+packages=(
+  g++-mingw-w64-i686 wine wine32:i386 cmake ninja-build make
+  googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
+  locales zip python3
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if [ "$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null)" != "install ok installed" ]; then
+    missing+=("$p")
+  fi
+done
+
+if [ "${#missing[@]}" -eq 0 ]; then
+  exit 0
+fi
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "install-deps: missing packages: ${missing[*]}; run as root to install them" >&2
+  exit 1
+fi
+
+echo "install-deps: installing ${missing[*]}"
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  dpkg --add-architecture i386
+fi
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

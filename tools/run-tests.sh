@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Runs every suite: native, then both Windows builds under Wine. Ends with one
+# line "N passed, M failed" over all of them, and fails if anything failed.
+set -uo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cd "$root"
+presets=(native win32-msvcrt win32-msvcr70)
+
+"$root/tools/wine-session.sh" start
+trap '"$root/tools/wine-session.sh" stop' EXIT
+
+dirs=()
+for preset in "${presets[@]}"; do
+  dir="$root/build/$preset"
+  rm -rf "$dir/test-results" "$dir/ctest-junit.xml"
+  echo "== $preset"
+  ctest --preset "$preset" -j2 --output-junit "$dir/ctest-junit.xml" </dev/null
+  dirs+=("$dir")
+done
+
+python3 "$root/tools/test-summary.py" "${dirs[@]}"

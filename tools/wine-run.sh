@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Runs a Windows program under Wine the way the tests need it: a prefix of
+# the build tree's own, ANSI code page 932, and no display, so that nothing
+# can wait for a click.
+#
+# Wine maps Shift_JIS file names to Unix ones through the Unix locale, so
+# LC_ALL=ja_JP.UTF-8 is set here, for Wine alone, from a locale that
+# tools/setup-wine.sh generates privately into the build tree.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+export WINEPREFIX="${VELKOR_WINEPREFIX:-$root/build/wine/prefix}"
+export LOCPATH="$root/build/wine/locale"
+export LC_ALL=ja_JP.UTF-8
+export WINEDEBUG="${WINEDEBUG:--all}"
+export WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY WAYLAND_DISPLAY
+exec wine "$@"
