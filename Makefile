@@ -3,7 +3,7 @@
 PRESETS := native win32-msvcrt win32-msvcr70
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps wine build demo test fuzz bench dist format clean
+.PHONY: all deps wine build demo test fuzz bench format clean
 
 all: build
 
@@ -26,6 +26,23 @@ demo: build wine
 
 test: build wine
 	@tools/run-tests.sh
+
+# Each fuzzer runs for FUZZ_SECONDS, starting from its checked-in corpus;
+# what it learns stays in build/, findings land in build/native/fuzz-findings.
+fuzz: build
+	@set -e; for t in extension_list title_repair; do \
+	  mkdir -p build/native/fuzz-corpus/$$t build/native/fuzz-findings; \
+	  echo "== $$t: $(FUZZ_SECONDS) s"; \
+	  build/native/fuzz/$${t}_fuzzer -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	    -artifact_prefix=build/native/fuzz-findings/$$t- \
+	    build/native/fuzz-corpus/$$t fuzz/corpus/$$t 2>&1 | grep -E '^(#|Done|stat::|==|SUMMARY|INFO: seed)' | tail -12; \
+	done
+
+bench: deps
+	@cmake --preset bench >build-bench.log 2>&1 || { cat build-bench.log; rm -f build-bench.log; exit 1; }
+	@rm -f build-bench.log
+	@cmake --build --preset bench
+	@build/bench/bench/title_repair_bench --benchmark_color=false
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -27,7 +27,8 @@ target_link_options(velkor PRIVATE
   -Wl,--enable-stdcall-fixup
   -Wl,--file-alignment,512
   -Wl,--dynamicbase -Wl,--nxcompat
-  -Wl,--no-insert-timestamp)
+  -Wl,--no-insert-timestamp
+  -Wl,-Map,${CMAKE_BINARY_DIR}/velkor.map)
 target_link_libraries(velkor PRIVATE kernel32 user32 shlwapi ${VELKOR_CRT})
 set_target_properties(velkor PROPERTIES LINKER_LANGUAGE CXX)
 
@@ -35,3 +36,10 @@ set(VELKOR_DIST_DIR ${PROJECT_SOURCE_DIR}/dist/${VELKOR_CRT})
 add_custom_command(TARGET velkor POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E make_directory ${VELKOR_DIST_DIR}
   COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:velkor> ${VELKOR_DIST_DIR}/velkor.dll)
+
+if(VELKOR_TESTS)
+  find_package(Python3 REQUIRED COMPONENTS Interpreter)
+  add_test(NAME pe_check
+    COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tools/check-pe.py
+            $<TARGET_FILE:velkor> ${CMAKE_BINARY_DIR}/velkor.map ${VELKOR_CRT}.dll)
+endif()

@@ -18,17 +18,20 @@ static_assert(sizeof(ExtensionEntry) == 68, "entries are stored back to back, 68
 // are scanned one by one. Real plug-ins list well under a thousand.
 #define INDEXED_EXTENSIONS 2048
 
-// Lets a lookup visit only the entries that can match a name, instead of
-// asking the platform's comparison about every entry. Links are entry numbers
-// plus one, so that 0 ends a chain; every chain runs in table order.
+// Buckets of the lookup index; a power of two.
+#define EXTENSION_BUCKETS 256
+
+// Lets a lookup ask the platform's comparison about the few entries that can
+// match a name, instead of about every entry. Links are entry numbers plus
+// one, so that 0 ends a chain; every chain runs in table order.
 struct ExtensionIndex {
-    unsigned short byLastByte[128];                    // ASCII-only entries, by folded last byte
-    unsigned short byLength[EXTENSION_NAME_MAX + 1];   // every indexed entry, by its length
-    unsigned short nonAscii;                           // entries with a byte of 0x80 or above
-    unsigned short nextByLastByte[INDEXED_EXTENSIONS]; // links of byLastByte and of nonAscii
-    unsigned short nextByLength[INDEXED_EXTENSIONS];   // links of byLength
-    DWORD indexedCount; // entries [0, indexedCount) are in the chains
-    int longest;        // the longest length among all entries
+    unsigned short buckets[EXTENSION_BUCKETS];       // ASCII-only entries, by length and ends
+    unsigned short byLength[EXTENSION_NAME_MAX + 1]; // every indexed entry, by its length
+    unsigned short nonAscii;                         // entries with a byte of 0x80 or above
+    unsigned short nextInBucket[INDEXED_EXTENSIONS]; // links of buckets and of nonAscii
+    unsigned short nextOfLength[INDEXED_EXTENSIONS]; // links of byLength
+    DWORD indexedCount;                              // entries [0, indexedCount) are in the chains
+    int longest;                                     // the longest length among all entries
 };
 
 typedef char CurrentFile[260];

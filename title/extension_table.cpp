@@ -95,12 +95,20 @@ bool AddEntry(const char *text, int count) {
     return added;
 }
 
+// The bucket of an ASCII-only extension of `length` bytes at `text`: its
+// length and its first and last bytes without regard to case.
+unsigned BucketOf(const char *text, int length) {
+    unsigned first = FoldAscii(static_cast<unsigned char>(text[0]));
+    unsigned last = FoldAscii(static_cast<unsigned char>(text[length - 1]));
+    return (unsigned(length) * 97u + first * 31u + last) & (EXTENSION_BUCKETS - 1);
+}
+
 // Threads the chains back to front, so that each runs in table order.
 void BuildIndex(void) {
     ExtensionIndex &index = g_proxy.extensionIndex;
     DWORD count = g_proxy.extensionCount;
-    for (unsigned i = 0; i < 128; ++i) {
-        index.byLastByte[i] = 0;
+    for (unsigned i = 0; i < EXTENSION_BUCKETS; ++i) {
+        index.buckets[i] = 0;
     }
     for (unsigned i = 0; i <= EXTENSION_NAME_MAX; ++i) {
         index.byLength[i] = 0;
@@ -116,16 +124,12 @@ void BuildIndex(void) {
     for (DWORD i = index.indexedCount; i-- > 0;) {
         const ExtensionEntry &entry = g_proxy.extensions[i];
         unsigned short link = static_cast<unsigned short>(i + 1);
-        index.nextByLength[i] = index.byLength[entry.length];
+        index.nextOfLength[i] = index.byLength[entry.length];
         index.byLength[entry.length] = link;
-        if (IsAsciiOnly(entry)) {
-            unsigned last = FoldAscii(static_cast<unsigned char>(entry.name[entry.length - 1]));
-            index.nextByLastByte[i] = index.byLastByte[last];
-            index.byLastByte[last] = link;
-        } else {
-            index.nextByLastByte[i] = index.nonAscii;
-            index.nonAscii = link;
-        }
+        unsigned short &head =
+            IsAsciiOnly(entry) ? index.buckets[BucketOf(entry.name, entry.length)] : index.nonAscii;
+        index.nextInBucket[i] = head;
+        head = link;
     }
 }
 
@@ -135,15 +139,16 @@ bool IsExtensionOf(const ExtensionEntry &entry, const char *name, int length) {
            StrCmpNIA(name + length - c, entry.name, c) == 0;
 }
 
-// Walks a chain from `link` and returns the first matching entry's number,
-// or `best` when none before it matches.
+// Walks a chain from `link` and returns the number of its first entry of at
+// least `shortest` bytes that is the name's extension, or `best` when none
+// before `best` is.
 DWORD FirstInChain(unsigned short link, const unsigned short *next, const char *name, int length,
-                   int maxLength, DWORD best) {
+                   int shortest, DWORD best) {
     DWORD found = best;
     while (link != 0 && DWORD(link - 1) < found) {
         DWORD i = link - 1u;
         const ExtensionEntry &entry = g_proxy.extensions[i];
-        if (entry.length <= maxLength && IsExtensionOf(entry, name, length)) {
+        if (entry.length >= shortest && IsExtensionOf(entry, name, length)) {
             found = i;
         } else {
             link = next[i];
@@ -183,40 +188,44 @@ void BuildExtensionTable(const char *list) {
 }
 
 const ExtensionEntry *FindKnownExtension(const char *name, int length) {
+    return FindLongerExtension(name, length, 1, NULL);
+}
+
+const ExtensionEntry *FindLongerExtension(const char *name, int length, int shortest,
+                                          const ExtensionEntry *before) {
     const ExtensionIndex &index = g_proxy.extensionIndex;
-    const unsigned char *bytes = reinterpret_cast<const unsigned char *>(name);
-    DWORD none = g_proxy.extensionCount;
+    DWORD none = before != NULL ? DWORD(before - g_proxy.extensions) : g_proxy.extensionCount;
     DWORD best = none;
-    if (name != NULL && length >= 2 && none != 0) {
-        // How many of the name's last bytes are ASCII: an ASCII-only entry
-        // that is no longer than that can match only through the chain of
-        // its folded last byte.
-        int ascii = 0;
-        while (ascii < length && ascii <= index.longest && IsAsciiByte(bytes[length - 1 - ascii])) {
-            ++ascii;
-        }
-        if (ascii > 0) {
-            best = FirstInChain(index.byLastByte[FoldAscii(bytes[length - 1])],
-                                index.nextByLastByte, name, length, ascii, best);
-        }
-        best = FirstInChain(index.nonAscii, index.nextByLastByte, name, length, EXTENSION_NAME_MAX,
-                            best);
-        // Longer extensions reach back into non-ASCII bytes, where only the
-        // platform's comparison knows what is equal: ask it about every entry
-        // of such a length that has a dot before it.
-        for (int c = ascii + 1; c <= index.longest && c < length; ++c) {
-            if (name[length - c - 1] == '.') {
-                best = FirstInChain(index.byLength[c], index.nextByLength, name, length,
-                                    EXTENSION_NAME_MAX, best);
+    if (name != NULL && length >= 2 && none != 0 && shortest <= index.longest) {
+        const char *end = name + length;
+        // Only lengths with a dot before them can match. While the tail is
+        // ASCII, an ASCII-only entry can match only from its own bucket;
+        // once the tail reaches a byte of 0x80 or above, only the platform's
+        // comparison knows what is equal, so every entry of that length is
+        // asked.
+        bool asciiTail = true;
+        int reach = index.longest < length - 1 ? index.longest : length - 1;
+        for (int c = 1; c <= reach; ++c) {
+            asciiTail = asciiTail && IsAsciiByte(static_cast<unsigned char>(end[-c]));
+            if (c >= shortest && end[-c - 1] == '.') {
+                if (asciiTail) {
+                    best = FirstInChain(index.buckets[BucketOf(end - c, c)], index.nextInBucket,
+                                        name, length, shortest, best);
+                } else {
+                    best = FirstInChain(index.byLength[c], index.nextOfLength, name, length,
+                                        shortest, best);
+                }
             }
         }
+        best = FirstInChain(index.nonAscii, index.nextInBucket, name, length, shortest, best);
         for (DWORD i = index.indexedCount; i < best; ++i) {
-            if (IsExtensionOf(g_proxy.extensions[i], name, length)) {
+            if (g_proxy.extensions[i].length >= shortest &&
+                IsExtensionOf(g_proxy.extensions[i], name, length)) {
                 best = i;
             }
         }
     }
-    return best != none ? &g_proxy.extensions[best] : NULL;
+    return best != g_proxy.extensionCount ? &g_proxy.extensions[best] : NULL;
 }
 
 void ReleaseExtensionTable(void) {

@@ -14,6 +14,12 @@ void BuildExtensionTable(const char *list);
 // `length` bytes (after a '.', compared without regard to case), or null.
 const ExtensionEntry *FindKnownExtension(const char *name, int length);
 
+// The same lookup limited to extensions of at least `shortest` bytes; an
+// entry found must come before `before`, which is the answer when none does
+// (null: the whole table is searched).
+const ExtensionEntry *FindLongerExtension(const char *name, int length, int shortest,
+                                          const ExtensionEntry *before);
+
 // Frees the block and its heap and leaves the table empty.
 void ReleaseExtensionTable(void);
 

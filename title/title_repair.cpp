@@ -14,44 +14,88 @@ bool IsLeadByte(unsigned char c) {
     return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
 }
 
-// The text after the last 0x5C byte, every byte taken alone: what a plug-in
-// that ignores double-byte characters takes for the file name.
-const char *BytewiseBaseName(const char *path) {
-    const char *base = path;
-    for (const char *p = path; *p != '\0'; ++p) {
-        if (*p == '\\') {
-            base = p + 1;
+// Whether the 0x5C byte at `at` is a real separator rather than the second
+// byte of a double-byte character. Reading from the path's start, a byte
+// outside the lead-byte ranges always ends a character, and the lead-range
+// bytes after it pair up; so the 0x5C is a second byte exactly when an odd
+// number of lead-range bytes stands right before it. Looking back only that
+// far is the same as scanning from the start, character by character.
+bool IsSeparator(const char *path, const char *at) {
+    const char *p = at;
+    while (p > path && IsLeadByte(static_cast<unsigned char>(p[-1]))) {
+        --p;
+    }
+    return (at - p) % 2 == 0;
+}
+
+// The start of the text after the last 0x5C byte before `end`, every byte
+// taken alone, or `path` when there is none. The player asks for a title for
+// every playlist entry, so the search goes a machine word at a time: a word
+// holds the byte when, after an exclusive or with the byte in every lane, one
+// of its lanes is zero.
+const char *AfterLast5C(const char *path, const char *end) {
+    const size_t ones = ~size_t(0) / 0xFF;
+    const size_t highs = ones << 7;
+    const size_t separators = ones * '\\';
+    const char *base = end;
+    bool found = false;
+    while (!found && base - path >= static_cast<ptrdiff_t>(sizeof(size_t))) {
+        size_t word;
+        memcpy(&word, base - sizeof word, sizeof word);
+        word ^= separators;
+        found = ((word - ones) & ~word & highs) != 0;
+        if (!found) {
+            base -= sizeof word;
         }
+    }
+    while (base > path && base[-1] != '\\') {
+        --base;
     }
     return base;
 }
 
-// The text after the last real separator, stepping over double-byte characters.
-const char *CharacterwiseBaseName(const char *path) {
-    const char *base = path;
-    const char *p = path;
-    while (*p != '\0') {
-        if (*p == '\\') {
-            base = p + 1;
-            ++p;
-        } else if (IsLeadByte(static_cast<unsigned char>(*p)) && p[1] != '\0') {
-            p += 2;
-        } else {
-            ++p;
-        }
+// The start of the text after the last real separator, stepping over
+// double-byte characters; `cut` is after the last 0x5C byte of all. Each
+// look-back of IsSeparator stops at the 0x5C byte before it at the latest,
+// so the path is read at most twice.
+const char *CharacterwiseBaseName(const char *path, const char *cut) {
+    const char *base = cut;
+    while (base > path && !IsSeparator(path, base - 1)) {
+        base = AfterLast5C(path, base - 1);
     }
     return base;
 }
 
 // True when the title's first `count` bytes are the stem's. A title shorter
 // than the stem differs; that is settled before the platform's comparison,
-// which reads its full count even past a NUL.
+// which reads its full count even past a NUL. Equal bytes are equal text, so
+// only titles whose bytes differ are left to that (linguistic) comparison.
+//
+// Stems that fit a title are compared a word at a time. Those words lie
+// within the host's buffer of at least 256 bytes, and a word that holds the
+// title's NUL differs from the stem's, which has none; from the first word
+// that differs on, bytes are taken one by one, up to the title's NUL.
 bool TitleStartsWith(const char *title, const char *stem, int count) {
-    bool longEnough = true;
-    for (int i = 0; i < count && longEnough; ++i) {
-        longEnough = title[i] != '\0';
+    int i = 0;
+    if (count <= kTitleMax) {
+        while (count - i >= static_cast<int>(sizeof(size_t))) {
+            size_t a, b;
+            memcpy(&a, title + i, sizeof a);
+            memcpy(&b, stem + i, sizeof b);
+            if (a != b) {
+                break;
+            }
+            i += sizeof(size_t);
+        }
     }
-    return longEnough && (count == 0 || StrCmpNA(title, stem, count) == 0);
+    while (i < count && title[i] == stem[i]) {
+        ++i;
+    }
+    bool sameBytes = i == count;
+    while (i < count && title[i] != '\0') {
+        ++i;
+    }
+    return i == count && (sameBytes || StrCmpNA(title, stem, count) == 0);
 }
 
 } // namespace
@@ -61,8 +105,8 @@ void __cdecl GetFileInfoHook(char *file, char *title, int *length_in_ms) {
         g_proxy.savedGetFileInfo(file, title, length_in_ms);
     }
     // Play may record a new file on another thread meanwhile; a snapshot keeps
-    // both scans below on one consistent path. The buffer's last byte is
-    // always NUL, so the copy never runs past it.
+    // the work below on one consistent path. The buffer's last byte is always
+    // NUL, so the copy never runs past it.
     CurrentFile playing;
     const char *path = file;
     if (title != NULL && (path == NULL || *path == '\0')) {
@@ -70,20 +114,29 @@ void __cdecl GetFileInfoHook(char *file, char *title, int *length_in_ms) {
         path = playing;
     }
     if (title != NULL && *path != '\0') {
-        const char *cut = BytewiseBaseName(path);
-        int cutLength = lstrlenA(cut);
-        int stem = cutLength;
-        const ExtensionEntry *extension = FindKnownExtension(cut, cutLength);
+        const char *end = path + lstrlenA(path);
+        // What a plug-in that ignores double-byte characters takes for the name.
+        const char *cut = AfterLast5C(path, end);
+        int stem = static_cast<int>(end - cut);
+        const ExtensionEntry *extension = FindKnownExtension(cut, stem);
         if (extension != NULL) {
-            stem = cutLength - extension->length - 1;
+            stem -= extension->length + 1;
         }
-        const char *whole = CharacterwiseBaseName(path);
+        // No 0x5C byte follows the cut, so the real separator is not after it.
+        const char *whole = CharacterwiseBaseName(path, cut);
         // A name that ends in a real separator has no base name; a blank
         // title would lose what the inner plug-in gave.
-        if (*whole != '\0' && TitleStartsWith(title, cut, stem)) {
+        if (whole != end && TitleStartsWith(title, cut, stem)) {
             lstrcpynA(title, whole, kTitleMax + 1);
-            int length = lstrlenA(title);
-            extension = FindKnownExtension(title, length);
+            int length = end - whole < kTitleMax ? static_cast<int>(end - whole) : kTitleMax;
+            if (length != end - whole) {
+                extension = FindKnownExtension(title, length);
+            } else if (whole != cut) {
+                // The title ends in the cut, whose extensions are known: only
+                // longer ones, reaching back across the cut, are left to ask.
+                extension =
+                    FindLongerExtension(title, length, static_cast<int>(end - cut), extension);
+            }
             if (extension != NULL) {
                 title[length - extension->length - 1] = '\0';
             }

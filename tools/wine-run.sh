@@ -9,9 +9,8 @@
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 export WINEPREFIX="${VELKOR_WINEPREFIX:-$root/build/wine/prefix}"
-export LOCPATH="$root/build/wine/locale"
-export LC_ALL=ja_JP.UTF-8
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
-exec wine "$@"
+# Set through env so that this shell itself never tries the locale.
+exec env LOCPATH="$root/build/wine/locale" LC_ALL=ja_JP.UTF-8 wine "$@"

@@ -1,0 +1,117 @@
+// One title query through the repair. The input is split at 0xFF bytes (a
+// byte that code page 932 never uses) into: a flags byte, the extension list
+// (raw, NULs included), the path, and the inner plug-in's title. Flag bit 0
+// set: the query names the file; clear: it asks about the playing file.
+#include "tests/support/platform_control.h"
+#include "title/extension_table.h"
+#include "title/title_repair.h"
+
+#include <stdint.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const size_t kHostTitle = 256;
+const size_t kGuard = 32;
+const char kSentinel = '\xEE';
+
+std::string g_innerTitle;
+
+void __cdecl InnerGetFileInfo(char *, char *title, int *) {
+    lstrcpynA(title, g_innerTitle.c_str(), kHostTitle);
+}
+
+bool IsLeadByte(unsigned char c) {
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+
+// Written apart from the library's own code, as the properties' reference.
+std::string CharacterwiseBase(const std::string &path) {
+    size_t base = 0;
+    for (size_t i = 0; i < path.size();) {
+        unsigned char c = path[i];
+        if (c == '\\') {
+            base = ++i;
+        } else {
+            i += (IsLeadByte(c) && i + 1 < path.size()) ? 2 : 1;
+        }
+    }
+    return path.substr(base);
+}
+
+std::string Stem(const std::string &path) {
+    size_t slash = path.rfind('\\');
+    std::string cut = slash == std::string::npos ? path : path.substr(slash + 1);
+    const ExtensionEntry *e = FindKnownExtension(cut.c_str(), static_cast<int>(cut.size()));
+    return e != NULL ? cut.substr(0, cut.size() - e->length - 1) : cut;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    std::vector<std::string> fields(1);
+    for (size_t i = 0; i < size; ++i) {
+        if (data[i] == 0xFF && fields.size() < 4) {
+            fields.emplace_back();
+        } else {
+            fields.back() += static_cast<char>(data[i]);
+        }
+    }
+    fields.resize(4);
+    bool namesFile = !fields[0].empty() && (fields[0][0] & 1);
+    std::string list = fields[1] + std::string(2, '\0');
+    std::string path = fields[2].c_str(); // a C string ends at its first NUL
+    g_innerTitle = std::string(fields[3].c_str()).substr(0, kHostTitle - 1);
+
+    platform_control::Reset();
+    memset(&g_proxy, 0, sizeof g_proxy);
+    g_proxy.savedGetFileInfo = InnerGetFileInfo;
+    BuildExtensionTable(list.c_str());
+    if (!namesFile) {
+        lstrcpynA(g_proxy.currentFile, path.c_str(), sizeof g_proxy.currentFile);
+        path = g_proxy.currentFile;
+    }
+
+    char title[kHostTitle + kGuard];
+    memset(title, kSentinel, sizeof title);
+    int length = 0;
+    GetFileInfoHook(namesFile ? const_cast<char *>(path.c_str()) : NULL, title, &length);
+
+    for (size_t i = kHostTitle; i < sizeof title; ++i) {
+        if (title[i] != kSentinel) {
+            abort(); // written past the host's buffer
+        }
+    }
+    const char *nul = static_cast<const char *>(memchr(title, 0, kHostTitle));
+    if (nul == NULL) {
+        abort(); // not terminated within 256 bytes
+    }
+    std::string result(static_cast<const char *>(title), nul);
+    std::string whole = CharacterwiseBase(path);
+    std::string stem = Stem(path);
+    bool applies = !path.empty() && !whole.empty() &&
+                   g_innerTitle.compare(0, stem.size(), stem) == 0 &&
+                   g_innerTitle.size() >= stem.size();
+    if (!applies) {
+        if (result != g_innerTitle) {
+            abort(); // the inner plug-in's title was changed
+        }
+    } else {
+        std::string kept = whole.substr(0, kHostTitle - 1);
+        if (result != kept) {
+            // Only a cut at a known extension may shorten it.
+            const ExtensionEntry *e =
+                FindKnownExtension(kept.c_str(), static_cast<int>(kept.size()));
+            if (e == NULL || kept.compare(0, result.size(), result) != 0 ||
+                result.size() + 1 + e->length != kept.size()) {
+                abort();
+            }
+        }
+    }
+    ReleaseExtensionTable();
+    return 0;
+}

@@ -1,0 +1,220 @@
+#include "title/title_repair.h"
+
+#include "tests/support/test_util.h"
+#include "title/extension_table.h"
+
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// The host's title buffer is 256 bytes; the bytes after it are a sentinel
+// that the repair must never touch.
+const size_t kHostTitle = 256;
+const size_t kGuard = 64;
+const char kSentinel = '\xEE';
+
+// What the inner plug-in answers, and how often it was asked.
+struct InnerAnswer {
+    const char *title; // copied into the buffer; null leaves the buffer alone
+    int calls;
+    const char *file;
+};
+InnerAnswer g_inner;
+
+void __cdecl InnerGetFileInfo(char *file, char *title, int *length_in_ms) {
+    ++g_inner.calls;
+    g_inner.file = file;
+    if (title != nullptr && g_inner.title != nullptr) {
+        lstrcpynA(title, g_inner.title, kHostTitle);
+    }
+    if (length_in_ms != nullptr) {
+        *length_in_ms = 1234;
+    }
+}
+
+class TitleRepair : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ResetProxyState();
+        g_inner = InnerAnswer();
+        g_proxy.savedGetFileInfo = InnerGetFileInfo;
+        UseExtensions({"mp3", "Audio"});
+    }
+    void TearDown() override {
+        ReleaseExtensionTable();
+    }
+
+    void UseExtensions(const std::vector<std::string> &strings) {
+        ReleaseExtensionTable();
+        list_ = ExtensionList(strings);
+        BuildExtensionTable(list_.data());
+    }
+
+    // Asks for the title of `file` (null asks about the playing file) while
+    // the inner plug-in answers `inner`; returns the title the host sees.
+    std::string Query(const char *file, const char *inner) {
+        memset(buffer_, kSentinel, sizeof buffer_);
+        g_inner.title = inner;
+        int length = 0;
+        GetFileInfoHook(const_cast<char *>(file), buffer_, &length);
+        EXPECT_EQ(1234, length) << "the length must come from the inner plug-in untouched";
+        const char *end = static_cast<const char *>(memchr(buffer_, 0, kHostTitle));
+        EXPECT_NE(nullptr, end) << "the title has no NUL within 256 bytes";
+        for (size_t i = kHostTitle; i < sizeof buffer_; ++i) {
+            EXPECT_EQ(kSentinel, buffer_[i]) << "written past the host's buffer at " << i;
+        }
+        return end != nullptr ? std::string(static_cast<const char *>(buffer_), end)
+                              : std::string();
+    }
+
+  private:
+    std::string list_;
+    char buffer_[kHostTitle + kGuard];
+};
+
+struct RepairRow {
+    const char *what;
+    const char *file;    // null: ask about the playing file
+    const char *playing; // currentFile
+    const char *inner;   // the inner plug-in's title
+    const char *expected;
+};
+
+const RepairRow kRows[] = {
+    // 表示.mp3: 表 is 95 5C, 示 is 8E A6; the inner plug-in's cut leaves 示.
+    {"cut inside 表", "D:\\audio\\\x95\x5C\x8E\xA6.mp3", "", "\x8E\xA6", "\x95\x5C\x8E\xA6"},
+    {"title with extension", "D:\\audio\\song.mp3", "", "song.mp3", "song"},
+    {"title that starts with the stem", "D:\\audio\\song.mp3", "", "song (live)", "song"},
+    {"unrelated title", "D:\\audio\\song.mp3", "", "Artist - Title", "Artist - Title"},
+    {"extension in another case", "D:\\audio\\song.MP3", "", "song", "song"},
+    {"unknown extension", "D:\\audio\\song.xyz", "", "song", "song"},
+    {"unknown extension, whole name", "D:\\audio\\song.xyz", "", "song.xyz", "song.xyz"},
+    {"stem compared with case", "D:\\audio\\Song.mp3", "", "song", "song"},
+    {"title shorter than the stem", "D:\\audio\\song.mp3", "", "so", "so"},
+    {"playing file, null name", nullptr, "D:\\audio\\\x95\x5C\x8E\xA6.mp3", "\x8E\xA6",
+     "\x95\x5C\x8E\xA6"},
+    {"playing file, empty name", "", "D:\\audio\\\x95\x5C\x8E\xA6.mp3", "\x8E\xA6",
+     "\x95\x5C\x8E\xA6"},
+    {"nothing played yet keeps the title", nullptr, "", "Stream title", "Stream title"},
+    {"nothing played, empty title", nullptr, "", "", ""},
+    {"path ending in a separator keeps the title", "D:\\audio\\", "", "audio", "audio"},
+    {"no separator at all", "song.mp3", "", "song.mp3", "song"},
+    {"lone lead byte at the end", "D:\\a\\b\x81", "", "b\x81", "b\x81"},
+    {"path ending in the 5C of 表", "D:\\audio\\\x95\x5C", "", "", "\x95\x5C"},
+    {"表 ends a folder name", "D:\\\x95\x5C\\song.mp3", "", "song", "song"},
+    {"表 cut in a folder and the name", "D:\\\x95\x5C\\\x95\x5C.mp3", "", "", "\x95\x5C"},
+    {"half-width katakana are single bytes", "C:\\\xB1\\\xB2\xDF.mp3", "", "\xB2\xDF", "\xB2\xDF"},
+    {"half-width katakana before 表", "C:\\\xB1\x95\x5C.mp3", "", "", "\xB1\x95\x5C"},
+    {"あ before the cut", "C:\\\x82\xA0\x95\x5C\x8B\xC8.mp3", "", "\x8B\xC8",
+     "\x82\xA0\x95\x5C\x8B\xC8"}, // あ表曲
+    {"URL without a separator", "http://example/a.mp3", "", "a.mp3", "a.mp3"},
+};
+
+TEST_F(TitleRepair, Rows) {
+    for (const RepairRow &row : kRows) {
+        SCOPED_TRACE(row.what);
+        lstrcpynA(g_proxy.currentFile, row.playing, sizeof g_proxy.currentFile);
+        std::string title = Query(row.file, row.inner);
+        EXPECT_EQ(row.expected, title)
+            << "path " << Escaped(row.file ? row.file : row.playing) << ", inner title "
+            << Escaped(row.inner) << ", got " << Escaped(title);
+    }
+}
+
+// Every character whose second byte is 0x5C, at the start of the name, where
+// the cut leaves the rest of the name; and in a folder, where it must not
+// matter.
+TEST_F(TitleRepair, EveryCharacterWithA5CSecondByte) {
+    const struct {
+        const char *name;
+        const char *bytes;
+    } characters[] = {
+        {"―", "\x81\x5C"},  {"ソ", "\x83\x5C"}, {"Ы", "\x84\x5C"},  {"Ⅸ", "\x87\x5C"},
+        {"噂", "\x89\x5C"}, {"欺", "\x8B\x5C"}, {"圭", "\x8C\x5C"}, {"構", "\x8D\x5C"},
+        {"蚕", "\x8E\x5C"}, {"十", "\x8F\x5C"}, {"申", "\x90\x5C"}, {"貼", "\x93\x5C"},
+        {"能", "\x94\x5C"}, {"表", "\x95\x5C"}, {"暴", "\x96\x5C"}, {"予", "\x97\x5C"},
+    };
+    for (const auto &c : characters) {
+        SCOPED_TRACE(c.name);
+        std::string bytes = c.bytes;
+        std::string path = "C:\\music\\" + bytes + "x.mp3";
+        EXPECT_EQ(bytes + "x", Query(path.c_str(), "x"));
+        path = "C:\\" + bytes + "\\" + bytes + bytes + "y.mp3";
+        EXPECT_EQ(bytes + bytes + "y", Query(path.c_str(), "y"));
+        path = "C:\\a" + bytes + "\\z.mp3";
+        EXPECT_EQ("z", Query(path.c_str(), "z.mp3"));
+    }
+}
+
+TEST_F(TitleRepair, LongNamesAreCutAt255Bytes) {
+    // The byte-wise cut falls near the end of a long name.
+    std::string name = std::string(290, 'a') + "\x95\x5C" + "b.mp3";
+    EXPECT_EQ(std::string(255, 'a'), Query(("C:\\" + name).c_str(), "b"));
+    // The extension is looked for at the end of the 255 bytes kept.
+    name = std::string(251, 'a') + ".mp3" + "\x95\x5C" + "b.mp3";
+    EXPECT_EQ(std::string(251, 'a'), Query(("C:\\" + name).c_str(), "b"));
+    // A stem longer than any title can be never matches.
+    name = std::string(300, 'c') + ".mp3";
+    std::string inner(255, 'c');
+    EXPECT_EQ(inner, Query(("C:\\" + name).c_str(), inner.c_str()));
+}
+
+TEST_F(TitleRepair, PathsOf32KiB) {
+    std::string path = "C:";
+    while (path.size() < 32 * 1024) {
+        path += "\\\x95\x5C\x8E\xA6";
+    }
+    path += "\\\x95\x5C\x8E\xA6.mp3";
+    EXPECT_EQ("\x95\x5C\x8E\xA6", Query(path.c_str(), "\x8E\xA6"));
+}
+
+TEST_F(TitleRepair, PlayingFileOfFullLength) {
+    std::string path = "C:\\" + std::string(249, 'd') + "\\\x95\x5C.mp3";
+    ASSERT_EQ(259u, path.size());
+    lstrcpynA(g_proxy.currentFile, path.c_str(), sizeof g_proxy.currentFile);
+    EXPECT_EQ("\x95\x5C", Query(nullptr, ""));
+}
+
+TEST_F(TitleRepair, NullTitleOnlyAsksTheInnerPlugin) {
+    int length = 0;
+    char file[] = "C:\\a.mp3";
+    GetFileInfoHook(file, nullptr, &length);
+    EXPECT_EQ(1, g_inner.calls);
+    EXPECT_EQ(file, g_inner.file);
+    EXPECT_EQ(1234, length);
+}
+
+TEST_F(TitleRepair, PassesTheHostsArgumentsUnchanged) {
+    Query(nullptr, "x");
+    EXPECT_EQ(nullptr, g_inner.file);
+    Query("", "x");
+    EXPECT_STREQ("", g_inner.file);
+}
+
+TEST_F(TitleRepair, WithoutInnerEntryRepairsWhatTheBufferHeld) {
+    g_proxy.savedGetFileInfo = nullptr;
+    char title[kHostTitle] = "\x8E\xA6";
+    int length = 77;
+    char file[] = "D:\\\x95\x5C\x8E\xA6.mp3";
+    GetFileInfoHook(file, title, &length);
+    EXPECT_STREQ("\x95\x5C\x8E\xA6", title);
+    EXPECT_EQ(77, length);
+}
+
+TEST_F(TitleRepair, EmptyTableComparesWholeNames) {
+    UseExtensions({});
+    EXPECT_EQ("song.mp3", Query("C:\\song.mp3", "song.mp3"));
+    EXPECT_EQ("song", Query("C:\\song.mp3", "song"));
+}
+
+TEST_F(TitleRepair, FirstMatchingExtensionCuts) {
+    UseExtensions({"gz;tar.gz", "Archives"});
+    EXPECT_EQ("x.tar", Query("C:\\x.tar.gz", "x.tar"));
+}
+
+} // namespace
