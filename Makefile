@@ -1,9 +1,12 @@
 # Entry points. Each target installs whatever is missing first, so a fresh
 # Debian 12 machine needs nothing else.
+SHELL := /bin/bash
+.SHELLFLAGS := -o pipefail -c
+
 PRESETS := native win32-msvcrt win32-msvcr70
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps wine build demo test fuzz bench format clean
+.PHONY: all deps wine build demo test fuzz bench dist format clean
 
 all: build
 
@@ -20,9 +23,23 @@ build: deps
 	  cmake --build --preset $$p || exit 1; \
 	done
 
+# The main job: both DLLs in dist/, then the probe plays the player's part
+# for the demo plug-in, alone and behind Velkor, under Wine in code page 932.
+DEMO_FILES := 'D:\音楽\表示.mp3' 'ソフト.ogg' '能力テスト.mp2' '十字架.mp3' 'song.mp3'
+
 demo: build wine
-	@echo "Built: dist/msvcrt/velkor.dll and dist/msvcr70/velkor.dll"
-	@echo "(The demo itself is not there yet; this ends after the build.)"
+	@echo "Built dist/msvcrt/velkor.dll and dist/msvcr70/velkor.dll."
+	@echo "Titles of the demo plug-in, which cuts names at the last 0x5C byte:"
+	@echo
+	@tools/wine-session.sh start
+	@cd build/win32-msvcrt && ../../tools/wine-run.sh velkor-probe.exe --velkor=velkor.dll \
+	  examples/in_demo.dll $(DEMO_FILES) | cat; status=$$?; \
+	  ../../tools/wine-session.sh stop; exit $$status
+
+dist: build
+	@packaging/make-dist.sh >/dev/null
+	@python3 packaging/check-dist.py dist/velkor-*-win32.zip | tail -1
+	@ls -l dist/velkor-*-win32.zip
 
 test: build wine
 	@tools/run-tests.sh
@@ -38,11 +55,18 @@ fuzz: build
 	    build/native/fuzz-corpus/$$t fuzz/corpus/$$t 2>&1 | grep -E '^(#|Done|stat::|==|SUMMARY|INFO: seed)' | tail -12; \
 	done
 
-bench: deps
+# The native benchmark of the repair, then the real DLL under Wine.
+bench: build wine
 	@cmake --preset bench >build-bench.log 2>&1 || { cat build-bench.log; rm -f build-bench.log; exit 1; }
 	@rm -f build-bench.log
 	@cmake --build --preset bench
+	@echo "== Native: one title query through the repair"
 	@build/bench/bench/title_repair_bench --benchmark_color=false
+	@echo
+	@echo "== Platform: the real DLL under Wine, code page 932"
+	@tools/wine-session.sh start
+	@cd build/win32-msvcrt && ../../tools/wine-run.sh bench/platform_bench.exe velkor.dll \
+	  bench/bench_inner.dll; status=$$?; ../../tools/wine-session.sh stop; exit $$status
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

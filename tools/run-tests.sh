@@ -18,4 +18,13 @@ for preset in "${presets[@]}"; do
   dirs+=("$dir")
 done
 
+# The release package, packed from these builds and checked file by file.
+dist_dir="$root/build/dist-check"
+rm -rf "$dist_dir"
+mkdir -p "$dist_dir"
+echo "== dist"
+zip="$("$root/packaging/make-dist.sh" "$dist_dir")" &&
+  python3 "$root/packaging/check-dist.py" "$zip" "$dist_dir/ctest-junit.xml" | tail -1
+dirs+=("$dist_dir")
+
 python3 "$root/tools/test-summary.py" "${dirs[@]}"

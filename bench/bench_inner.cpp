@@ -1,0 +1,61 @@
+// The inner plug-in of the platform benchmark: byte-wise titles, and an
+// extension list of a chosen length built in Init, the matching extension
+// last, the way the benchmark host asks for it.
+#include "host/in_module.h"
+
+#include <stdio.h>
+#include <string.h>
+
+namespace {
+
+In_Module g_module;
+int g_extensionCount = 4;
+char g_list[16 * 1024];
+
+void __cdecl BenchGetFileInfo(char *file, char *title, int *length_in_ms) {
+    if (length_in_ms != nullptr) {
+        *length_in_ms = -1;
+    }
+    if (title != nullptr && file != nullptr) {
+        const char *base = strrchr(file, '\\');
+        lstrcpynA(title, base != nullptr ? base + 1 : file, 256);
+        char *dot = strrchr(title, '.');
+        if (dot != nullptr) {
+            *dot = '\0';
+        }
+    }
+}
+
+int __cdecl BenchPlay(char *) {
+    return 0;
+}
+
+void __cdecl BenchQuit(void) {}
+
+void __cdecl BenchInit(void) {
+    static const char *common[] = {"mp2", "ogg", "wav", "flac", "aac", "m4a", "wma", "ape"};
+    int used = 0;
+    for (int i = 0; i < g_extensionCount - 1; ++i) {
+        used += i < 8 ? snprintf(g_list + used, sizeof g_list - used, "%s;", common[i])
+                      : snprintf(g_list + used, sizeof g_list - used, "x%d;", i);
+    }
+    used += snprintf(g_list + used, sizeof g_list - used, "mp3") + 1;
+    memcpy(g_list + used, "Audio\0", 7);
+    g_module.FileExtensions = g_list;
+    g_module.GetFileInfo = BenchGetFileInfo;
+    g_module.Play = BenchPlay;
+    g_module.Quit = BenchQuit;
+}
+
+} // namespace
+
+extern "C" __declspec(dllexport) void __cdecl benchSetExtensionCount(int count) {
+    g_extensionCount = count;
+}
+
+extern "C" __declspec(dllexport) In_Module *__cdecl winampGetInModule2(void) {
+    g_module.version = IN_VER;
+    g_module.description = const_cast<char *>("Velkor benchmark inner plug-in");
+    g_module.Init = BenchInit;
+    return &g_module;
+}
