@@ -76,6 +76,11 @@ extern "C" In_Module *__cdecl winampGetInModule2(void) {
         result = g_proxy.innerModule;
     } else {
         g_proxy.currentFile[0] = '\0';
+        // Entries saved from an inner library loaded before (a host that asks
+        // again after Quit) point into memory that is gone; Init saves them anew.
+        g_proxy.savedQuit = NULL;
+        g_proxy.savedPlay = NULL;
+        g_proxy.savedGetFileInfo = NULL;
         DWORD size =
             GetModuleFileNameA(g_proxy.ownInstance, g_proxy.moduleName, sizeof g_proxy.moduleName);
         // A result of the buffer's size means the path was cut short.

@@ -23,7 +23,8 @@ void ShowTableError(const char *text) {
 // Entries are compared through the platform's linguistic comparison, which
 // folds more than ASCII case and maps every lone lead byte to one character.
 // Between strings of bytes below 0x80 alone it is plain ASCII case folding,
-// which is what lets the index sort such entries by their last byte.
+// which is what lets the index file such entries under their length and
+// their case-folded first and last bytes.
 bool IsAsciiByte(unsigned char c) {
     return c != 0 && c < 0x80;
 }

@@ -302,6 +302,25 @@ TEST_F(Plugin, SecondExportCallHandsOverTheSameRecord) {
     EXPECT_EQ(1u, EventsNamed("quit").size());
 }
 
+// Not what the host promises, but a host that enumerates its plug-ins anew
+// after Quit must find the plug-in loaded afresh, and an inner plug-in that
+// is refused then must not have the earlier one's Quit called.
+TEST_F(Plugin, ExportAfterQuitStartsAfresh) {
+    In_Module *module = Start("good");
+    ASSERT_NE(nullptr, module);
+    module->Quit();
+    module = plugin_->GetInModule();
+    ASSERT_NE(nullptr, module);
+    module->Init();
+    EXPECT_EQ(0, module->Play(const_cast<char *>(kSongPath)));
+    module->Quit();
+    EXPECT_EQ(2u, EventsNamed("quit").size());
+    ASSERT_TRUE(CopyTo(InnerDll("v101"), InnerPath()));
+    EXPECT_EQ(nullptr, plugin_->GetInModule());
+    EXPECT_EQ(2u, EventsNamed("quit").size());
+    EXPECT_FALSE(InnerLoaded());
+}
+
 struct TableFailure {
     const char *what;
     int Faults::*call;
