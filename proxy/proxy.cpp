@@ -148,7 +148,8 @@ int __cdecl PlayHook(char *file) {
     // cut-off path would repair the title wrongly, and an older name would
     // name the wrong file.
     if (file != NULL && lstrlenA(file) < static_cast<int>(sizeof g_proxy.currentFile)) {
-        lstrcpyA(g_proxy.currentFile, file);
+        // Bounded all the same: a reader on another thread relies on the last byte.
+        lstrcpynA(g_proxy.currentFile, file, sizeof g_proxy.currentFile);
     } else {
         g_proxy.currentFile[0] = '\0';
     }
