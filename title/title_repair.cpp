@@ -14,18 +14,18 @@ bool IsLeadByte(unsigned char c) {
     return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
 }
 
-// Whether the 0x5C byte at `at` is a real separator rather than the second
-// byte of a double-byte character. Reading from the path's start, a byte
-// outside the lead-byte ranges always ends a character, and the lead-range
-// bytes after it pair up; so the 0x5C is a second byte exactly when an odd
-// number of lead-range bytes stands right before it. Looking back only that
-// far is the same as scanning from the start, character by character.
-bool IsSeparator(const char *path, const char *at) {
+// The start of the run of lead-range bytes right before `at`. Reading from
+// the path's start, a byte outside the lead-byte ranges always ends a
+// character, and the lead-range bytes after it pair up; so the byte at `at`
+// is the second byte of a double-byte character exactly when this run is of
+// odd length. Looking back only that far is the same as scanning from the
+// start, character by character.
+const char *LeadRunBefore(const char *path, const char *at) {
     const char *p = at;
     while (p > path && IsLeadByte(static_cast<unsigned char>(p[-1]))) {
         --p;
     }
-    return (at - p) % 2 == 0;
+    return p;
 }
 
 // The start of the text after the last 0x5C byte before `end`, every byte
@@ -55,13 +55,17 @@ const char *AfterLast5C(const char *path, const char *end) {
 }
 
 // The start of the text after the last real separator, stepping over
-// double-byte characters; `cut` is after the last 0x5C byte of all. Each
-// look-back of IsSeparator stops at the 0x5C byte before it at the latest,
-// so the path is read at most twice.
+// double-byte characters; `cut` is after the last 0x5C byte of all. No 0x5C
+// byte lies within a lead-range run, so each search for the one before goes
+// on from the start of the run, and the path is read about once.
 const char *CharacterwiseBaseName(const char *path, const char *cut) {
     const char *base = cut;
-    while (base > path && !IsSeparator(path, base - 1)) {
-        base = AfterLast5C(path, base - 1);
+    while (base > path) {
+        const char *run = LeadRunBefore(path, base - 1);
+        if ((base - 1 - run) % 2 == 0) {
+            break; // a real separator
+        }
+        base = AfterLast5C(path, run);
     }
     return base;
 }
