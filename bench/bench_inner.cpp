@@ -1,6 +1,7 @@
 // The inner plug-in of the platform benchmark: byte-wise titles, and an
 // extension list of a chosen length built in Init, the matching extension
 // last, the way the benchmark host asks for it.
+#include "examples/bytewise_title.h"
 #include "host/in_module.h"
 
 #include <stdio.h>
@@ -17,12 +18,7 @@ void __cdecl BenchGetFileInfo(char *file, char *title, int *length_in_ms) {
         *length_in_ms = -1;
     }
     if (title != nullptr && file != nullptr) {
-        const char *base = strrchr(file, '\\');
-        lstrcpynA(title, base != nullptr ? base + 1 : file, 256);
-        char *dot = strrchr(title, '.');
-        if (dot != nullptr) {
-            *dot = '\0';
-        }
+        BytewiseTitle(file, title);
     }
 }
 

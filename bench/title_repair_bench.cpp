@@ -2,6 +2,7 @@
 // inner plug-in itself spends on the title: cut at the last 0x5C byte, copy,
 // strip the extension. The player asks for a title for every playlist entry,
 // so the repair has to stay within a small factor of that.
+#include "examples/bytewise_title.h"
 #include "tests/support/platform_control.h"
 #include "title/extension_table.h"
 #include "title/title_repair.h"
@@ -46,17 +47,6 @@ std::string ExtensionListOf(int count) {
     }
     group += "mp3";
     return group + std::string(1, '\0') + "Audio" + std::string(2, '\0');
-}
-
-// What a byte-wise inner plug-in does for a title.
-void BytewiseTitle(const char *path, char *title) {
-    const char *base = strrchr(path, '\\');
-    base = base != NULL ? base + 1 : path;
-    lstrcpynA(title, base, 256);
-    char *dot = strrchr(title, '.');
-    if (dot != NULL) {
-        *dot = '\0';
-    }
 }
 
 void Baseline(benchmark::State &state, const Path *path) {

@@ -1,6 +1,7 @@
 // A minimal input plug-in that titles files the way the plug-ins that need
 // Velkor do: the text after the last 0x5C byte, without the extension. It
 // decodes nothing; it exists to show the repair. Not shipped.
+#include "examples/bytewise_title.h"
 #include "host/in_module.h"
 
 #include <string.h>
@@ -44,13 +45,7 @@ void __cdecl DemoGetFileInfo(char *file, char *title, int *length_in_ms) {
         *length_in_ms = -1;
     }
     if (title != nullptr) {
-        // The byte-wise cut that Shift_JIS names such as 表示 (95 5C 8E A6) break.
-        const char *base = strrchr(file, '\\');
-        lstrcpynA(title, base != nullptr ? base + 1 : file, 256);
-        char *dot = strrchr(title, '.');
-        if (dot != nullptr) {
-            *dot = '\0';
-        }
+        BytewiseTitle(file, title);
     }
 }
 

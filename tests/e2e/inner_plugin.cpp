@@ -6,6 +6,7 @@
 //
 // Each event is reported to the test host through the function that the
 // host program exports, so that it is still known after this DLL is unloaded.
+#include "examples/bytewise_title.h"
 #include "host/in_module.h"
 
 #include <string.h>
@@ -52,12 +53,7 @@ char g_playing[1024];
         file = g_playing;
     }
     if (title != nullptr && *file != '\0') {
-        const char *base = strrchr(file, '\\');
-        lstrcpynA(title, base != nullptr ? base + 1 : file, 256);
-        char *dot = strrchr(title, '.');
-        if (dot != nullptr) {
-            *dot = '\0';
-        }
+        BytewiseTitle(file, title);
     }
 }
 

@@ -15,20 +15,10 @@ struct Heap {
     std::map<void *, size_t> blocks; // block -> size
 };
 
-struct Failures {
-    int heapCreate = 0;
-    int heapAlloc = 0;
-    int heapReAlloc = 0;
-};
-
-Failures g_failAt;
-std::vector<platform_control::Box> g_boxes;
 std::set<Heap *> g_heaps;
 
-// Counts down the armed failure of one call; true when this call must fail.
-bool Fails(int &countdown) {
-    return countdown > 0 && --countdown == 0;
-}
+using platform_control::Api;
+using platform_control::ConsumeFailure;
 
 Heap *CheckedHeap(HANDLE handle) {
     Heap *heap = static_cast<Heap *>(handle);
@@ -72,8 +62,7 @@ int CompareBytes(const char *a, const char *b, int count, bool foldCase) {
 namespace platform_control {
 
 void Reset() {
-    g_failAt = Failures();
-    g_boxes.clear();
+    ResetShared();
     for (Heap *heap : g_heaps) {
         for (auto &block : heap->blocks) {
             free(block.first);
@@ -81,24 +70,6 @@ void Reset() {
         delete heap;
     }
     g_heaps.clear();
-}
-
-void FailCall(Api api, int nth) {
-    switch (api) {
-    case Api::HeapCreate:
-        g_failAt.heapCreate = nth;
-        break;
-    case Api::HeapAlloc:
-        g_failAt.heapAlloc = nth;
-        break;
-    case Api::HeapReAlloc:
-        g_failAt.heapReAlloc = nth;
-        break;
-    }
-}
-
-const std::vector<Box> &Boxes() {
-    return g_boxes;
 }
 
 int LiveHeaps() {
@@ -109,7 +80,7 @@ int LiveHeaps() {
 
 HANDLE WINAPI HeapCreate(DWORD, SIZE_T, SIZE_T) {
     Heap *heap = NULL;
-    if (!Fails(g_failAt.heapCreate)) {
+    if (!ConsumeFailure(Api::HeapCreate)) {
         heap = new Heap;
         g_heaps.insert(heap);
     }
@@ -119,7 +90,7 @@ HANDLE WINAPI HeapCreate(DWORD, SIZE_T, SIZE_T) {
 LPVOID WINAPI HeapAlloc(HANDLE handle, DWORD flags, SIZE_T bytes) {
     Heap *heap = CheckedHeap(handle);
     void *block = NULL;
-    if (!Fails(g_failAt.heapAlloc)) {
+    if (!ConsumeFailure(Api::HeapAlloc)) {
         block = (flags & HEAP_ZERO_MEMORY) ? calloc(1, bytes) : malloc(bytes);
         heap->blocks[block] = bytes;
     }
@@ -133,7 +104,7 @@ LPVOID WINAPI HeapReAlloc(HANDLE handle, DWORD flags, LPVOID block, SIZE_T bytes
         abort(); // not a block of this heap
     }
     void *grown = NULL;
-    if (!Fails(g_failAt.heapReAlloc)) {
+    if (!ConsumeFailure(Api::HeapReAlloc)) {
         // Always a fresh allocation, so that a stale pointer to the old block
         // is caught as a use after free.
         grown = malloc(bytes);
@@ -173,7 +144,7 @@ BOOL WINAPI HeapDestroy(HANDLE handle) {
 }
 
 int WINAPI MessageBoxA(HWND owner, const char *text, const char *caption, UINT type) {
-    g_boxes.push_back({owner, text, caption, type});
+    platform_control::RecordBox(owner, text, caption, type);
     return 1; // IDOK
 }
 

@@ -32,4 +32,10 @@ const std::vector<Box> &Boxes();
 // Heaps created since Reset and not destroyed.
 int LiveHeaps();
 
+// For the two backends: whether this call of `api` is the one armed to fail,
+// catching a box, and forgetting both.
+bool ConsumeFailure(Api api);
+void RecordBox(HWND owner, const char *text, const char *caption, UINT style);
+void ResetShared();
+
 } // namespace platform_control

@@ -21,17 +21,14 @@ struct Saved {
 };
 
 Saved g_real;
-int g_failCreate, g_failAlloc, g_failReAlloc;
-std::vector<platform_control::Box> g_boxes;
 std::set<HANDLE> g_heaps;
 
-bool Fails(int &countdown) {
-    return countdown > 0 && --countdown == 0;
-}
+using platform_control::Api;
+using platform_control::ConsumeFailure;
 
 HANDLE WINAPI HeapCreateHook(DWORD options, SIZE_T initial, SIZE_T maximum) {
     HANDLE heap = NULL;
-    if (!Fails(g_failCreate)) {
+    if (!ConsumeFailure(Api::HeapCreate)) {
         heap = g_real.heapCreate(options, initial, maximum);
         g_heaps.insert(heap);
     } else {
@@ -41,11 +38,11 @@ HANDLE WINAPI HeapCreateHook(DWORD options, SIZE_T initial, SIZE_T maximum) {
 }
 
 LPVOID WINAPI HeapAllocHook(HANDLE heap, DWORD flags, SIZE_T bytes) {
-    return Fails(g_failAlloc) ? NULL : g_real.heapAlloc(heap, flags, bytes);
+    return ConsumeFailure(Api::HeapAlloc) ? NULL : g_real.heapAlloc(heap, flags, bytes);
 }
 
 LPVOID WINAPI HeapReAllocHook(HANDLE heap, DWORD flags, LPVOID block, SIZE_T bytes) {
-    return Fails(g_failReAlloc) ? NULL : g_real.heapReAlloc(heap, flags, block, bytes);
+    return ConsumeFailure(Api::HeapReAlloc) ? NULL : g_real.heapReAlloc(heap, flags, block, bytes);
 }
 
 BOOL WINAPI HeapDestroyHook(HANDLE heap) {
@@ -54,7 +51,7 @@ BOOL WINAPI HeapDestroyHook(HANDLE heap) {
 }
 
 int WINAPI MessageBoxHook(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
-    g_boxes.push_back({owner, text, caption, type});
+    platform_control::RecordBox(owner, text, caption, type);
     return IDOK;
 }
 
@@ -75,27 +72,8 @@ namespace platform_control {
 
 void Reset() {
     InstallOnce();
-    g_failCreate = g_failAlloc = g_failReAlloc = 0;
-    g_boxes.clear();
+    ResetShared();
     g_heaps.clear();
-}
-
-void FailCall(Api api, int nth) {
-    switch (api) {
-    case Api::HeapCreate:
-        g_failCreate = nth;
-        break;
-    case Api::HeapAlloc:
-        g_failAlloc = nth;
-        break;
-    case Api::HeapReAlloc:
-        g_failReAlloc = nth;
-        break;
-    }
-}
-
-const std::vector<Box> &Boxes() {
-    return g_boxes;
 }
 
 int LiveHeaps() {
