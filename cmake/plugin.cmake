@@ -6,6 +6,7 @@ enable_language(RC)
 set(VELKOR_PLUGIN_SOURCES
   ${PROJECT_SOURCE_DIR}/proxy/proxy.cpp
   ${PROJECT_SOURCE_DIR}/proxy/proxy_state.cpp
+  ${PROJECT_SOURCE_DIR}/title/extension_index.cpp
   ${PROJECT_SOURCE_DIR}/title/extension_table.cpp
   ${PROJECT_SOURCE_DIR}/title/title_repair.cpp
   ${PROJECT_SOURCE_DIR}/proxy/velkor.def

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "host/in_module.h"
+#include "title/extension_index.h"
 
 // One extension that the inner plug-in handles, as read from its list.
 struct ExtensionEntry {
@@ -10,29 +11,6 @@ struct ExtensionEntry {
     int length;    // bytes in name
 };
 static_assert(sizeof(ExtensionEntry) == 68, "entries are stored back to back, 68 bytes each");
-
-// Longest extension kept in an entry; longer ones keep their first 63 bytes.
-#define EXTENSION_NAME_MAX 63
-
-// Entries up to this count are reached through the lookup index; any beyond it
-// are scanned one by one. Real plug-ins list well under a thousand.
-#define INDEXED_EXTENSIONS 2048
-
-// Buckets of the lookup index; a power of two.
-#define EXTENSION_BUCKETS 256
-
-// Lets a lookup ask the platform's comparison about the few entries that can
-// match a name, instead of about every entry. Links are entry numbers plus
-// one, so that 0 ends a chain; every chain runs in table order.
-struct ExtensionIndex {
-    unsigned short buckets[EXTENSION_BUCKETS];       // ASCII-only entries, by length and ends
-    unsigned short byLength[EXTENSION_NAME_MAX + 1]; // every indexed entry, by its length
-    unsigned short nonAscii;                         // entries with a byte of 0x80 or above
-    unsigned short nextInBucket[INDEXED_EXTENSIONS]; // links of buckets and of nonAscii
-    unsigned short nextOfLength[INDEXED_EXTENSIONS]; // links of byLength
-    DWORD indexedCount;                              // entries [0, indexedCount) are in the chains
-    int longest;                                     // the longest length among all entries
-};
 
 typedef char CurrentFile[260];
 

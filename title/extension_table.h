@@ -4,21 +4,12 @@
 #pragma once
 
 #include "proxy/proxy_state.h"
+#include "title/extension_index.h"
 
 // Reads the list (pairs of an extension list and a description, ended by an
 // empty string; may be null) into the table. A failed allocation shows a box
 // under the inner file's name and keeps the entries stored so far.
 void BuildExtensionTable(const char *list);
-
-// The first entry, in table order, that is the extension of the name's first
-// `length` bytes (after a '.', compared without regard to case), or null.
-const ExtensionEntry *FindKnownExtension(const char *name, int length);
-
-// The same lookup limited to extensions of at least `shortest` bytes; an
-// entry found must come before `before`, which is the answer when none does
-// (null: the whole table is searched).
-const ExtensionEntry *FindLongerExtension(const char *name, int length, int shortest,
-                                          const ExtensionEntry *before);
 
 // Frees the block and its heap and leaves the table empty.
 void ReleaseExtensionTable(void);
