@@ -67,56 +67,89 @@ void __cdecl ReleaseInner(void) {
     ReleaseExtensionTable();
 }
 
-extern "C" In_Module *__cdecl winampGetInModule2(void) {
-    In_Module *result = NULL;
-    if (g_proxy.innerLibrary != NULL && g_proxy.innerModule != NULL &&
-        g_proxy.innerModule->Init == InitHook) {
-        // Some hosts enumerate their plug-ins more than once: hand over the
-        // same record rather than load the inner library again.
-        result = g_proxy.innerModule;
-    } else {
-        g_proxy.currentFile[0] = '\0';
-        // Entries saved from an inner library loaded before (a host that asks
-        // again after Quit) point into memory that is gone; Init saves them anew.
-        g_proxy.savedQuit = NULL;
-        g_proxy.savedPlay = NULL;
-        g_proxy.savedGetFileInfo = NULL;
-        DWORD size =
-            GetModuleFileNameA(g_proxy.ownInstance, g_proxy.moduleName, sizeof g_proxy.moduleName);
-        // A result of the buffer's size means the path was cut short.
-        int n = (size != 0 && size < sizeof g_proxy.moduleName) ? lstrlenA(g_proxy.moduleName) : 0;
-        if (n >= 4 && StrCmpNIA(g_proxy.moduleName + n - 4, ".dll", 4) == 0) {
-            lstrcpyA(g_proxy.moduleName + n - 3, "vlk");
-            g_proxy.innerLibrary = LoadLibraryA(g_proxy.moduleName);
-            if (g_proxy.innerLibrary == NULL) {
-                ReportSystemError(NULL, "LoadLibrary");
-            } else {
-                WinampGetInModule2Fn getModule =
-                    reinterpret_cast<WinampGetInModule2Fn>(reinterpret_cast<void (*)(void)>(
-                        GetProcAddress(g_proxy.innerLibrary, "winampGetInModule2")));
-                if (getModule == NULL) {
-                    ReportSystemError(NULL, "GetProcAddress");
-                } else {
-                    g_proxy.innerModule = getModule();
-                    In_Module *module = g_proxy.innerModule;
-                    if (module != NULL && module->Init != NULL && module->version == IN_VER) {
-                        // A record still diverted from an earlier hand-over
-                        // keeps the inner Init saved then.
-                        if (module->Init != InitHook) {
-                            g_proxy.savedInit = module->Init;
-                        }
-                        module->Init = InitHook;
-                        PathStripPathA(g_proxy.moduleName);
-                        result = module;
-                    }
-                }
-                if (result == NULL) {
-                    ReleaseInner();
-                }
-            }
-        }
+namespace {
+
+// True once the export has handed over a record that is still loaded: some
+// hosts enumerate their plug-ins more than once.
+bool IsHandedOver(void) {
+    return g_proxy.innerLibrary != NULL && g_proxy.innerModule != NULL &&
+           g_proxy.innerModule->Init == InitHook;
+}
+
+// Entries saved from an inner library loaded before (a host that asks again
+// after Quit) point into memory that is gone; Init saves them anew.
+void ForgetInner(void) {
+    g_proxy.currentFile[0] = '\0';
+    g_proxy.savedQuit = NULL;
+    g_proxy.savedPlay = NULL;
+    g_proxy.savedGetFileInfo = NULL;
+}
+
+// Puts the inner file's path in moduleName: this library's own path with
+// "vlk" in place of "dll". False, silently, for a path that the system cut
+// short or that does not end in ".dll".
+bool FindInnerPath(void) {
+    DWORD size =
+        GetModuleFileNameA(g_proxy.ownInstance, g_proxy.moduleName, sizeof g_proxy.moduleName);
+    // A result of the buffer's size means the path was cut short.
+    if (size == 0 || size >= sizeof g_proxy.moduleName) {
+        return false;
     }
-    return result;
+    int n = lstrlenA(g_proxy.moduleName);
+    if (n < 4 || StrCmpNIA(g_proxy.moduleName + n - 4, ".dll", 4) != 0) {
+        return false;
+    }
+    lstrcpyA(g_proxy.moduleName + n - 3, "vlk");
+    return true;
+}
+
+// Loads the inner library and asks it for its record; shows the system's
+// text when the library or its export is missing.
+In_Module *LoadInner(void) {
+    g_proxy.innerLibrary = LoadLibraryA(g_proxy.moduleName);
+    if (g_proxy.innerLibrary == NULL) {
+        ReportSystemError(NULL, "LoadLibrary");
+        return NULL;
+    }
+    WinampGetInModule2Fn getModule =
+        reinterpret_cast<WinampGetInModule2Fn>(reinterpret_cast<void (*)(void)>(
+            GetProcAddress(g_proxy.innerLibrary, "winampGetInModule2")));
+    if (getModule == NULL) {
+        ReportSystemError(NULL, "GetProcAddress");
+        return NULL;
+    }
+    g_proxy.innerModule = getModule();
+    return g_proxy.innerModule;
+}
+
+// Only the classic ANSI record guarantees ANSI strings and a void Init.
+bool IsUsableRecord(const In_Module *module) {
+    return module != NULL && module->Init != NULL && module->version == IN_VER;
+}
+
+} // namespace
+
+extern "C" In_Module *__cdecl winampGetInModule2(void) {
+    if (IsHandedOver()) {
+        return g_proxy.innerModule;
+    }
+    ForgetInner();
+    if (!FindInnerPath()) {
+        return NULL;
+    }
+    In_Module *module = LoadInner();
+    if (!IsUsableRecord(module)) {
+        ReleaseInner();
+        return NULL;
+    }
+    // A record still diverted from an earlier hand-over keeps the inner Init
+    // saved then.
+    if (module->Init != InitHook) {
+        g_proxy.savedInit = module->Init;
+    }
+    module->Init = InitHook;
+    PathStripPathA(g_proxy.moduleName);
+    return module;
 }
 
 void __cdecl InitHook(void) {
