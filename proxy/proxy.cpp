@@ -8,8 +8,11 @@ namespace {
 const UINT kBoxStyle = MB_OK | MB_ICONERROR | MB_SETFOREGROUND;
 
 // FORMAT_MESSAGE_ALLOCATE_BUFFER hands back the text through the buffer
-// argument, which the declaration types as the buffer itself.
-const DWORD kFormatFlags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM;
+// argument, which the declaration types as the buffer itself; with
+// FORMAT_MESSAGE_ARGUMENT_ARRAY the inserts are an array of pointers, which
+// the declaration types as a va_list.
+const DWORD kFormatFlags =
+    FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ARGUMENT_ARRAY;
 
 // Neutral language, default sublanguage: the user's own.
 const DWORD kUserLanguage = 0x400;
@@ -42,9 +45,18 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
 
 void ReportSystemError(HWND owner, const char *caption) {
     DWORD code = GetLastError();
+    // Some texts hold inserts: error 193, a file that is no valid 32-bit DLL,
+    // reads "%1 is not a valid Win32 application". Each insert number the
+    // system may ask for (up to %99) gets the inner file's path, so that none
+    // reads past the arguments, whatever the text holds.
+    DWORD_PTR inserts[99];
+    for (int i = 0; i < 99; ++i) {
+        inserts[i] = reinterpret_cast<DWORD_PTR>(g_proxy.moduleName);
+    }
     char *text = NULL;
-    DWORD length = FormatMessageA(kFormatFlags, NULL, code, kUserLanguage,
-                                  reinterpret_cast<char *>(&text), 0, NULL);
+    DWORD length =
+        FormatMessageA(kFormatFlags, NULL, code, kUserLanguage, reinterpret_cast<char *>(&text), 0,
+                       reinterpret_cast<va_list *>(inserts));
     if (length != 0 && text != NULL) {
         MessageBoxA(owner, text, caption, kBoxStyle);
         LocalFree(text);

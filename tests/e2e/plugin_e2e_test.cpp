@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <thread>
 
@@ -23,10 +25,17 @@ const char kGrowthFailed[] = "\x8a\x84\x82\xe8\x93\x96\x82\xc4\x83\x81\x83\x82\x
                              "\x8a\x67\x92\xa3\x82\xc9\x8e\xb8\x94\x73\x82\xb5\x82\xdc\x82\xb5"
                              "\x82\xbd\x81\x42";
 
-std::string SystemText(DWORD code) {
+// The system's text for `code`, with `path` for its inserts.
+std::string SystemText(DWORD code, const std::string &path = std::string()) {
+    DWORD_PTR inserts[99];
+    for (DWORD_PTR &insert : inserts) {
+        insert = reinterpret_cast<DWORD_PTR>(path.c_str());
+    }
     char *text = nullptr;
-    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code,
-                   0x400, reinterpret_cast<char *>(&text), 0, nullptr);
+    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                       FORMAT_MESSAGE_ARGUMENT_ARRAY,
+                   nullptr, code, 0x400, reinterpret_cast<char *>(&text), 0,
+                   reinterpret_cast<va_list *>(inserts));
     std::string result = text != nullptr ? text : "";
     LocalFree(text);
     return result;
@@ -197,6 +206,35 @@ TEST_F(Plugin, MissingInnerFileShowsTheSystemText) {
     // The text the system allocated is freed, once.
     EXPECT_EQ(1, g_faults.localFreeCalls);
     EXPECT_EQ(g_faults.formatted, g_faults.freed);
+}
+
+// A 64-bit build, a truncated download or an empty file: the system's text
+// for such errors holds an insert for the file's name.
+TEST_F(Plugin, BadInnerImageShowsTheSystemTextWithThePath) {
+    std::string dll;
+    {
+        std::ifstream in(InnerDll("good"), std::ios::binary);
+        dll.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    ASSERT_GT(dll.size(), 1024u);
+    for (size_t size : {size_t(0), size_t(1024)}) {
+        SCOPED_TRACE(size);
+        g_faults = Faults();
+        {
+            std::ofstream out(InnerPath(), std::ios::binary | std::ios::trunc);
+            out.write(dll.data(), static_cast<std::streamsize>(size));
+        }
+        ASSERT_EQ(nullptr, LoadLibraryA(InnerPath().c_str()));
+        DWORD code = GetLastError();
+        EXPECT_EQ(nullptr, Install("plug.dll", "").GetInModule());
+        ASSERT_EQ(1u, g_faults.boxes.size());
+        EXPECT_EQ("LoadLibrary", g_faults.boxes[0].caption);
+        EXPECT_EQ(SystemText(code, InnerPath()), g_faults.boxes[0].text) << "error " << code;
+        EXPECT_NE(std::string::npos, g_faults.boxes[0].text.find(InnerPath()))
+            << g_faults.boxes[0].text;
+        EXPECT_EQ(1, g_faults.localFreeCalls);
+        plugin_.reset();
+    }
 }
 
 TEST_F(Plugin, NoSystemTextShowsTheErrorCode) {
