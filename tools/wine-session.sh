@@ -11,7 +11,8 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 export WINEPREFIX="${VELKOR_WINEPREFIX:-$root/build/wine/prefix}"
 case "${1:-}" in
   start)
-    wineserver -p 600 </dev/null >/dev/null 2>&1
+    # A server that another run started already serves this one.
+    wineserver -p 600 </dev/null >/dev/null 2>&1 || true
     "$root/tools/wine-run.sh" cmd /c exit </dev/null >/dev/null 2>&1 || true
     ;;
   stop)
