@@ -60,6 +60,7 @@ void Baseline(benchmark::State &state, const Path *path) {
 void Repair(benchmark::State &state, const Path *path, int extensions) {
     platform_control::Reset();
     memset(&g_proxy, 0, sizeof g_proxy);
+    ReadLeadBytes(); // code page 932's, from the stand-in
     std::string list = ExtensionListOf(extensions);
     BuildExtensionTable(list.c_str());
     char inner[256];

@@ -13,6 +13,7 @@
 typedef int BOOL;
 typedef unsigned int UINT;
 typedef uint32_t DWORD;
+typedef unsigned char BYTE;
 typedef size_t SIZE_T;
 typedef void *LPVOID;
 typedef void *HANDLE;
@@ -38,3 +39,4 @@ char *WINAPI lstrcpynA(char *dst, const char *src, int size);
 char *WINAPI StrChrA(const char *s, unsigned short c);
 int WINAPI StrCmpNA(const char *a, const char *b, int count);
 int WINAPI StrCmpNIA(const char *a, const char *b, int count);
+BOOL WINAPI IsDBCSLeadByte(BYTE c);

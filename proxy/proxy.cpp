@@ -184,19 +184,12 @@ void __cdecl InitHook(void) {
     module->Quit = QuitHook;
     module->Play = PlayHook;
     module->GetFileInfo = GetFileInfoHook;
+    ReadLeadBytes();
     ReleaseExtensionTable();
     BuildExtensionTable(module->FileExtensions);
 }
 
 int __cdecl PlayHook(char *file) {
-    // A name that does not fit (URLs can be longer) is not kept at all: a
-    // cut-off path would repair the title wrongly, and an older name would
-    // name the wrong file.
-    if (file != NULL && lstrlenA(file) < static_cast<int>(sizeof g_proxy.currentFile)) {
-        // Bounded all the same: a reader on another thread relies on the last byte.
-        lstrcpynA(g_proxy.currentFile, file, sizeof g_proxy.currentFile);
-    } else {
-        g_proxy.currentFile[0] = '\0';
-    }
+    RecordCurrentFile(file);
     return g_proxy.savedPlay != NULL ? g_proxy.savedPlay(file) : -1;
 }

@@ -24,6 +24,8 @@ struct ProxyState {
     In_PlayFn savedPlay;
     char moduleName[256];          // own path, then the inner path, then the inner file name
     CurrentFile currentFile;       // the file last passed to Play; [259] is always NUL
+    volatile DWORD playSequence;   // odd while Play rewrites currentFile, even otherwise
+    unsigned char leadBytes[256];  // 1 for the ANSI code page's lead bytes, read at Init
     HANDLE extensionHeap;          // private heap that holds only the entry block
     ExtensionEntry *extensions;    // the entries, in the order the list gave them
     DWORD extensionCount;          // entries in the block
@@ -31,3 +33,11 @@ struct ProxyState {
 };
 
 extern ProxyState g_proxy;
+
+// Records the name that Play was given in currentFile, or empties it for a
+// name that does not fit or is null.
+void RecordCurrentFile(const char *file);
+
+// Copies a name that one Play recorded whole into `copy`; false when Play on
+// another thread kept rewriting it.
+bool CopyCurrentFile(CurrentFile copy);

@@ -1,5 +1,6 @@
 #include "title/title_repair.h"
 
+#include "tests/support/platform_control.h"
 #include "tests/support/test_util.h"
 #include "title/extension_table.h"
 
@@ -83,6 +84,7 @@ struct RepairRow {
     const char *playing; // currentFile
     const char *inner;   // the inner plug-in's title
     const char *expected;
+    UINT codePage = 932; // whose lead bytes the system has
 };
 
 const RepairRow kRows[] = {
@@ -113,11 +115,27 @@ const RepairRow kRows[] = {
     {"あ before the cut", "C:\\\x82\xA0\x95\x5C\x8B\xC8.mp3", "", "\x8B\xC8",
      "\x82\xA0\x95\x5C\x8B\xC8"}, // あ表曲
     {"URL without a separator", "http://example/a.mp3", "", "a.mp3", "a.mp3"},
+    // 曲ソ.mp3: ソ is 83 5C, so the byte-wise base name is .mp3 and the stem empty.
+    {"empty stem keeps a tag title", "D:\\\x8B\xC8\x83\x5C.mp3", "", "Artist - Title",
+     "Artist - Title"},
+    {"empty stem, title of the base name", "D:\\\x8B\xC8\x83\x5C.mp3", "", ".mp3 (1)",
+     "\x8B\xC8\x83\x5C"},
+    {"empty stem, empty title", "D:\\\x8B\xC8\x83\x5C.mp3", "", "", "\x8B\xC8\x83\x5C"},
+    {"empty base name keeps a title", "D:\\audio\\\x95\x5C", "", "Artist", "Artist"},
+    {"name of only an extension keeps its title", "D:\\audio\\.mp3", "", ".mp3", ".mp3"},
+    {"1252: é is a character of its own", "D:\\Caf\xE9\\song.mp3", "", "song", "song", 1252},
+    {"1252: every 5C is a separator", "D:\\\x95\x5C\x8E\xA6.mp3", "", "\x8E\xA6", "\x8E\xA6", 1252},
+    {"950: cut inside 功", "D:\\x\\\xA5\x5C\xAF\xE0.mp3", "", "\xAF\xE0", "\xA5\x5C\xAF\xE0",
+     950}, // 功能
+    {"936: cut inside 淺", "D:\\x\\\x9C\x5C\xC4\xDC.mp3", "", "\xC4\xDC", "\x9C\x5C\xC4\xDC",
+     936}, // 淺能
 };
 
 TEST_F(TitleRepair, Rows) {
     for (const RepairRow &row : kRows) {
         SCOPED_TRACE(row.what);
+        platform_control::UseCodePage(row.codePage);
+        ReadLeadBytes();
         lstrcpynA(g_proxy.currentFile, row.playing, sizeof g_proxy.currentFile);
         std::string title = Query(row.file, row.inner);
         EXPECT_EQ(row.expected, title)

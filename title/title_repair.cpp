@@ -8,10 +8,40 @@ namespace {
 // at least 256.
 const int kTitleMax = 255;
 
-// Code page 932 lead bytes. A lead byte followed by anything but NUL starts a
-// double-byte character whose second byte may be 0x5C, the separator's byte.
+// Lead bytes of the system's ANSI code page, as read at Init. A lead byte
+// followed by anything but NUL starts a double-byte character whose second
+// byte may be 0x5C, the separator's byte.
 bool IsLeadByte(unsigned char c) {
-    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+    return g_proxy.leadBytes[c] != 0;
+}
+
+// A machine word read in place of the bytes it covers.
+typedef size_t __attribute__((may_alias)) Word;
+
+// The end of a NUL-terminated path, a machine word at a time once the reads
+// are aligned. The platform's own call does this inside an exception frame,
+// which costs more than the work itself on every title. An aligned word
+// never reaches into the next page, so the word that holds the NUL cannot
+// fault even where it reaches past the path's memory; the address sanitizer
+// of the native tests would take that for an overrun, so it is told not to.
+__attribute__((no_sanitize("address"))) const char *EndOf(const char *path) {
+    const size_t ones = ~size_t(0) / 0xFF;
+    const size_t highs = ones << 7;
+    const char *p = path;
+    while (reinterpret_cast<size_t>(p) % sizeof(Word) != 0 && *p != '\0') {
+        ++p;
+    }
+    if (*p != '\0') {
+        const Word *word = reinterpret_cast<const Word *>(p);
+        while (((*word - ones) & ~*word & highs) == 0) {
+            ++word;
+        }
+        p = reinterpret_cast<const char *>(word);
+        while (*p != '\0') {
+            ++p;
+        }
+    }
+    return p;
 }
 
 // The start of the run of lead-range bytes right before `at`. Reading from
@@ -102,48 +132,75 @@ bool TitleStartsWith(const char *title, const char *stem, int count) {
     return i == count && (sameBytes || StrCmpNA(title, stem, count) == 0);
 }
 
+// True when the title was made from the byte-wise base name `cut` of
+// `count` bytes, whose first `stem` bytes come before its known extension.
+// A name with an empty stem is nothing but its extension, or nothing at all;
+// comparing no bytes would take every title for a cut one, so the title must
+// then be empty or begin with the whole base name.
+bool IsCutFromName(const char *title, const char *cut, int stem, int count) {
+    if (stem > 0) {
+        return TitleStartsWith(title, cut, stem);
+    }
+    return title[0] == '\0' || (count > 0 && TitleStartsWith(title, cut, count));
+}
+
+void RepairTitle(const char *path, char *title) {
+    const char *end = EndOf(path);
+    // What a plug-in that ignores double-byte characters takes for the name.
+    const char *cut = AfterLast5C(path, end);
+    int count = static_cast<int>(end - cut);
+    const ExtensionEntry *extension = FindKnownExtension(cut, count);
+    int stem = extension != NULL ? count - extension->length - 1 : count;
+    if (!IsCutFromName(title, cut, stem, count)) {
+        return;
+    }
+    // No 0x5C byte follows the cut, so the real separator is not after it.
+    const char *whole = CharacterwiseBaseName(path, cut);
+    int length = end - whole < kTitleMax ? static_cast<int>(end - whole) : kTitleMax;
+    if (length != end - whole) {
+        extension = FindKnownExtension(whole, length);
+    } else if (whole != cut) {
+        // The name ends in the cut, whose extensions are known: only longer
+        // ones, reaching back across the cut, are left to ask.
+        extension = FindLongerExtension(whole, length, count, extension);
+    }
+    if (extension != NULL) {
+        length -= extension->length + 1;
+    }
+    // A name that ends in a real separator, or is nothing but its extension,
+    // has no title to give; a blank one would lose what the inner plug-in gave.
+    if (length <= 0) {
+        return;
+    }
+    for (int i = 0; i < length; ++i) {
+        title[i] = whole[i];
+    }
+    title[length] = '\0';
+}
+
 } // namespace
 
 void __cdecl GetFileInfoHook(char *file, char *title, int *length_in_ms) {
     if (g_proxy.savedGetFileInfo != NULL) {
         g_proxy.savedGetFileInfo(file, title, length_in_ms);
     }
-    // Play may record a new file on another thread meanwhile; a snapshot keeps
-    // the work below on one consistent path. The buffer's last byte is always
-    // NUL, so the copy never runs past it.
-    CurrentFile playing;
-    const char *path = file;
-    if (title != NULL && (path == NULL || *path == '\0')) {
-        lstrcpynA(playing, g_proxy.currentFile, sizeof playing);
-        path = playing;
+    if (title == NULL) {
+        return;
     }
-    if (title != NULL && *path != '\0') {
-        const char *end = path + lstrlenA(path);
-        // What a plug-in that ignores double-byte characters takes for the name.
-        const char *cut = AfterLast5C(path, end);
-        int stem = static_cast<int>(end - cut);
-        const ExtensionEntry *extension = FindKnownExtension(cut, stem);
-        if (extension != NULL) {
-            stem -= extension->length + 1;
-        }
-        // No 0x5C byte follows the cut, so the real separator is not after it.
-        const char *whole = CharacterwiseBaseName(path, cut);
-        // A name that ends in a real separator has no base name; a blank
-        // title would lose what the inner plug-in gave.
-        if (whole != end && TitleStartsWith(title, cut, stem)) {
-            lstrcpynA(title, whole, kTitleMax + 1);
-            int length = end - whole < kTitleMax ? static_cast<int>(end - whole) : kTitleMax;
-            if (length != end - whole) {
-                extension = FindKnownExtension(title, length);
-            } else if (whole != cut) {
-                // The title ends in the cut, whose extensions are known: only
-                // longer ones, reaching back across the cut, are left to ask.
-                extension =
-                    FindLongerExtension(title, length, static_cast<int>(end - cut), extension);
-            }
-            if (extension != NULL) {
-                title[length - extension->length - 1] = '\0';
-            }
-        }
+    if (file != NULL && *file != '\0') {
+        RepairTitle(file, title);
+        return;
+    }
+    // Play may record a new file on another thread meanwhile: the repair
+    // works on a copy of a name that one Play recorded whole, or not at all.
+    CurrentFile playing;
+    if (CopyCurrentFile(playing) && playing[0] != '\0') {
+        RepairTitle(playing, title);
+    }
+}
+
+void ReadLeadBytes(void) {
+    for (int c = 0; c < 256; ++c) {
+        g_proxy.leadBytes[c] = IsDBCSLeadByte(static_cast<BYTE>(c)) ? 1 : 0;
     }
 }

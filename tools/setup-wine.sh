@@ -1,15 +1,20 @@
 #!/usr/bin/env bash
-# Prepares what Wine needs for the tests, inside the build tree: the
-# ja_JP.UTF-8 locale and an initialised prefix. Does nothing when both exist.
+# Prepares what Wine needs for the tests, inside the build tree: the locales
+# whose code pages the tests run in (ja_JP.UTF-8 for 932, zh_TW.UTF-8 for
+# 950, en_US.UTF-8 for 1252) and an initialised prefix. Does nothing when
+# they exist.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 wine_dir="$root/build/wine"
 mkdir -p "$wine_dir/locale"
-if [ ! -f "$wine_dir/locale/ja_JP.UTF-8/LC_CTYPE" ]; then
-  # localedef warns about the source locale's own quirks; the result is usable.
-  localedef -i ja_JP -f UTF-8 "$wine_dir/locale/ja_JP.UTF-8" >/dev/null 2>&1 || true
-  [ -f "$wine_dir/locale/ja_JP.UTF-8/LC_CTYPE" ] || { echo "setup-wine: localedef failed" >&2; exit 1; }
-fi
+for locale in ja_JP zh_TW en_US; do
+  if [ ! -f "$wine_dir/locale/$locale.UTF-8/LC_CTYPE" ]; then
+    # localedef warns about the source locale's own quirks; the result is usable.
+    localedef -i "$locale" -f UTF-8 "$wine_dir/locale/$locale.UTF-8" >/dev/null 2>&1 || true
+    [ -f "$wine_dir/locale/$locale.UTF-8/LC_CTYPE" ] ||
+      { echo "setup-wine: localedef failed for $locale" >&2; exit 1; }
+  fi
+done
 if [ ! -f "$wine_dir/prefix/.initialised" ]; then
   echo "setup-wine: creating the Wine prefix (once)"
   rm -rf "$wine_dir/prefix"

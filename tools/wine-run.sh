@@ -3,9 +3,11 @@
 # the build tree's own, ANSI code page 932, and no display, so that nothing
 # can wait for a click.
 #
-# Wine maps Shift_JIS file names to Unix ones through the Unix locale, so
-# LC_ALL=ja_JP.UTF-8 is set here, for Wine alone, from a locale that
-# tools/setup-wine.sh generates privately into the build tree.
+# Wine takes its ANSI code page from the Unix locale, and maps file names
+# through it, so LC_ALL=ja_JP.UTF-8 is set here, for Wine alone, from a
+# locale that tools/setup-wine.sh generates privately into the build tree.
+# VELKOR_LOCALE picks another of those: en_US.UTF-8 gives code page 1252,
+# zh_TW.UTF-8 gives 950.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 export WINEPREFIX="${VELKOR_WINEPREFIX:-$root/build/wine/prefix}"
@@ -13,4 +15,4 @@ export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
 # Set through env so that this shell itself never tries the locale.
-exec env LOCPATH="$root/build/wine/locale" LC_ALL=ja_JP.UTF-8 wine "$@"
+exec env LOCPATH="$root/build/wine/locale" LC_ALL="${VELKOR_LOCALE:-ja_JP.UTF-8}" wine "$@"

@@ -3,6 +3,7 @@
 #include "tests/support/import_patch.h"
 
 #include <stdio.h>
+#include <stdlib.h>
 
 #include <mutex>
 
@@ -120,6 +121,35 @@ std::string InnerDll(const std::string &variant) {
     return Z(VELKOR_INNER_DIR) + "\\inner_" + variant + ".dll";
 }
 
+const SystemNames &Names() {
+    static const SystemNames names[] = {
+        // 表ソ能; 表示.mp3, which a byte-wise cut leaves as 示; 示表 and 力能.
+        {932,
+         "\x95\x5C\x83\x5C\x94\x5C",
+         "\x95\x5C\x8E\xA6.mp3",
+         "\x8E\xA6",
+         "\x95\x5C\x8E\xA6",
+         {"\x8E\xA6\x95\x5C", "\x97\xCD\x94\x5C"}},
+        // 許功蓋; 功能.mp3, cut to 能; 能功 and 力許.
+        {950,
+         "\xB3\x5C\xA5\x5C\xBB\x5C",
+         "\xA5\x5C\xAF\xE0.mp3",
+         "\xAF\xE0",
+         "\xA5\x5C\xAF\xE0",
+         {"\xAF\xE0\xA5\x5C", "\xA4\x4F\xB3\x5C"}},
+        // Café: no character is cut, only the extension goes.
+        {1252, "Caf\xE9", "song.mp3", "song.mp3", "song", {nullptr, nullptr}},
+    };
+    UINT acp = GetACP();
+    for (const SystemNames &n : names) {
+        if (n.codePage == acp) {
+            return n;
+        }
+    }
+    fprintf(stderr, "no test names for code page %u\n", acp);
+    abort();
+}
+
 std::string MakeTestFolder(const std::string &under) {
     static int counter = 0;
     std::string base = under;
@@ -127,9 +157,8 @@ std::string MakeTestFolder(const std::string &under) {
         char temp[MAX_PATH];
         GetTempPathA(sizeof temp, temp);
         base = temp;
-        // 表, ソ and 能: each has 0x5C as its second byte.
         char name[64];
-        snprintf(name, sizeof name, "velkor-\x95\x5C\x83\x5C\x94\x5C-%lu-%d", GetCurrentProcessId(),
+        snprintf(name, sizeof name, "velkor-%s-%lu-%d", Names().folder, GetCurrentProcessId(),
                  ++counter);
         base += name;
     }

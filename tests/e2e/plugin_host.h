@@ -44,7 +44,20 @@ extern std::vector<InnerEvent> g_events;
 // The events of one name, in order.
 std::vector<InnerEvent> EventsNamed(const std::string &name);
 
-// Folder and file helpers. Names are code page 932 bytes.
+// Names in the ANSI code page that the test runs in: 932, 950 or 1252.
+struct SystemNames {
+    UINT codePage;
+    const char *folder;   // for test folders: characters whose second byte is 0x5C, if any
+    const char *name;     // a file name, which a byte-wise plug-in cuts where it can
+    const char *given;    // a title made from it the byte-wise way, which Velkor changes
+    const char *repaired; // what Velkor makes of that title
+    // Two base names of one length whose byte-wise stems are empty; null
+    // where no character has a 0x5C second byte.
+    const char *racing[2];
+};
+const SystemNames &Names();
+
+// Folder and file helpers. Names are bytes in the ANSI code page.
 std::string MakeTestFolder(const std::string &under = std::string());
 void RemoveTree(const std::string &folder);
 bool CopyTo(const std::string &from, const std::string &to);

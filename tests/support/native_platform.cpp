@@ -176,3 +176,17 @@ int WINAPI StrCmpNA(const char *a, const char *b, int count) {
 int WINAPI StrCmpNIA(const char *a, const char *b, int count) {
     return CompareBytes(a, b, count, true);
 }
+
+// The lead bytes of the code pages that the tests choose from.
+BOOL WINAPI IsDBCSLeadByte(BYTE c) {
+    switch (platform_control::ChosenCodePage()) {
+    case 932:
+        return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+    case 936: // GBK
+    case 949:
+    case 950: // Big5
+        return c >= 0x81 && c <= 0xFE;
+    default: // single-byte code pages
+        return 0;
+    }
+}

@@ -1,5 +1,5 @@
-// What both backends of the test controls share: the armed failures and the
-// boxes caught.
+// What both backends of the test controls share: the armed failures, the
+// boxes caught and the chosen code page.
 #include "tests/support/platform_control.h"
 
 namespace platform_control {
@@ -8,11 +8,20 @@ namespace {
 
 int g_countdown[3];       // per Api: the call that fails, counting down; 0 = none
 std::vector<Box> g_boxes; // in the order shown
+UINT g_codePage = 932;
 
 } // namespace
 
 void FailCall(Api api, int nth) {
     g_countdown[static_cast<int>(api)] = nth;
+}
+
+void UseCodePage(UINT codePage) {
+    g_codePage = codePage;
+}
+
+UINT ChosenCodePage() {
+    return g_codePage;
 }
 
 const std::vector<Box> &Boxes() {
@@ -33,6 +42,7 @@ void ResetShared() {
         countdown = 0;
     }
     g_boxes.clear();
+    g_codePage = 932;
 }
 
 } // namespace platform_control

@@ -1,7 +1,8 @@
 // What the tests control of the platform calls that the table and the repair
-// make: failing a chosen allocation, and catching message boxes instead of
-// showing them. Natively the stand-in platform provides this; in the Windows
-// builds it is done by replacing the test program's own imports.
+// make: failing a chosen allocation, catching message boxes instead of
+// showing them, and the code page whose lead bytes the repair steps over. Natively the stand-in
+// platform provides this; in the Windows builds it is done by replacing the test program's own
+// imports.
 #pragma once
 
 #include "host/platform.h"
@@ -28,6 +29,11 @@ void FailCall(Api api, int nth);
 
 // The boxes shown since Reset, in order.
 const std::vector<Box> &Boxes();
+
+// Makes IsDBCSLeadByte answer for this code page instead of the system's
+// (932 after Reset). Call ReadLeadBytes afterwards.
+void UseCodePage(UINT codePage);
+UINT ChosenCodePage();
 
 // Heaps created since Reset and not destroyed.
 int LiveHeaps();

@@ -2,6 +2,7 @@
 
 #include "tests/support/platform_control.h"
 #include "title/extension_table.h"
+#include "title/title_repair.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -43,4 +44,5 @@ void ResetProxyState() {
     platform_control::Reset();
     memset(&g_proxy, 0, sizeof g_proxy);
     strcpy(g_proxy.moduleName, "plug.vlk");
+    ReadLeadBytes();
 }

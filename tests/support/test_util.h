@@ -16,6 +16,7 @@ std::string ExtensionList(const std::vector<std::string> &strings);
 // The entries' names, in table order.
 std::vector<std::string> TableNames();
 
-// Puts the library state back to what the loader gives, with the inner file's
-// name as the caption of later boxes; releases any table first.
+// Puts the library state back to what Init leaves, with the inner file's name
+// as the caption of later boxes and code page 932's lead bytes; releases any
+// table first.
 void ResetProxyState();

@@ -1,6 +1,7 @@
-// The test controls in the Windows builds: the table code is linked into the
-// test program, so replacing the program's own imports of the heap calls and
-// of MessageBoxA reaches exactly the calls that the table makes.
+// The test controls in the Windows builds: the table and repair code is
+// linked into the test program, so replacing the program's own imports of the
+// heap calls, of MessageBoxA and of IsDBCSLeadByte reaches exactly the calls
+// that this code makes.
 #include "tests/support/platform_control.h"
 #include "tests/support/import_patch.h"
 
@@ -50,6 +51,11 @@ BOOL WINAPI HeapDestroyHook(HANDLE heap) {
     return g_real.heapDestroy(heap);
 }
 
+// The chosen code page's lead bytes, from the platform's own tables.
+BOOL WINAPI IsDBCSLeadByteHook(BYTE c) {
+    return IsDBCSLeadByteEx(platform_control::ChosenCodePage(), c);
+}
+
 int WINAPI MessageBoxHook(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     platform_control::RecordBox(owner, text, caption, type);
     return IDOK;
@@ -63,6 +69,7 @@ void InstallOnce() {
         g_real.heapReAlloc = ReplaceImport(self, "kernel32.dll", "HeapReAlloc", &HeapReAllocHook);
         g_real.heapDestroy = ReplaceImport(self, "kernel32.dll", "HeapDestroy", &HeapDestroyHook);
         ReplaceImport(self, "user32.dll", "MessageBoxA", &MessageBoxHook);
+        ReplaceImport(self, "kernel32.dll", "IsDBCSLeadByte", &IsDBCSLeadByteHook);
     }
 }
 
