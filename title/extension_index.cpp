@@ -36,12 +36,17 @@ unsigned BucketOf(const char *text, int length) {
 // True when both texts are ASCII over `count` bytes and equal without regard
 // to ASCII case: then the platform's comparison is certain to find them
 // equal, and the call, which is most of what a lookup costs, is skipped.
+// Bytes that differ are equal only as the two cases of one ASCII letter.
 bool EqualAscii(const char *a, const char *b, int count) {
     int i = 0;
-    while (i < count && IsAsciiByte(static_cast<unsigned char>(a[i])) &&
-           FoldAscii(static_cast<unsigned char>(a[i])) ==
-               FoldAscii(static_cast<unsigned char>(b[i]))) {
-        ++i;
+    for (; i < count; ++i) {
+        unsigned x = static_cast<unsigned char>(a[i]);
+        unsigned y = static_cast<unsigned char>(b[i]);
+        bool same = x == y ? IsAsciiByte(static_cast<unsigned char>(x))
+                           : (x | 0x20) == (y | 0x20) && (x | 0x20) - 'a' < 26u;
+        if (!same) {
+            break;
+        }
     }
     return i == count;
 }

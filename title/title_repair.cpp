@@ -87,7 +87,9 @@ const char *AfterLast5C(const char *path, const char *end) {
 // The start of the text after the last real separator, stepping over
 // double-byte characters; `cut` is after the last 0x5C byte of all. No 0x5C
 // byte lies within a lead-range run, so each search for the one before goes
-// on from the start of the run, and the path is read about once.
+// on from the start of the run, and the path is read about once. Where
+// characters with a 0x5C second byte stand, the next 0x5C byte is seldom
+// more than a few bytes away: the search goes byte by byte.
 const char *CharacterwiseBaseName(const char *path, const char *cut) {
     const char *base = cut;
     while (base > path) {
@@ -95,7 +97,10 @@ const char *CharacterwiseBaseName(const char *path, const char *cut) {
         if ((base - 1 - run) % 2 == 0) {
             break; // a real separator
         }
-        base = AfterLast5C(path, run);
+        base = run;
+        while (base > path && base[-1] != '\\') {
+            --base;
+        }
     }
     return base;
 }
@@ -172,7 +177,11 @@ void RepairTitle(const char *path, char *title) {
     if (length <= 0) {
         return;
     }
-    for (int i = 0; i < length; ++i) {
+    int i = 0;
+    for (; length - i >= static_cast<int>(sizeof(size_t)); i += sizeof(size_t)) {
+        memcpy(title + i, whole + i, sizeof(size_t));
+    }
+    for (; i < length; ++i) {
         title[i] = whole[i];
     }
     title[length] = '\0';
