@@ -1,6 +1,8 @@
 # The plug-in DLL. It has no C runtime start-up code: the entry point is
 # DllMain itself, nothing of libgcc or libstdc++ is linked, and the only
-# runtime import is the build's msvcrt.dll or MSVCR70.dll.
+# runtime import is the build's msvcrt.dll or MSVCR70.dll. Its bytes depend on
+# the sources alone: no time stamp, a fixed image base, no paths (it is
+# stripped and has no debug information).
 enable_language(RC)
 
 set(VELKOR_PLUGIN_SOURCES
@@ -34,14 +36,18 @@ target_link_options(velkor PRIVATE
   -Wl,--file-alignment,512
   -Wl,--dynamicbase -Wl,--nxcompat
   -Wl,--no-insert-timestamp
+  -Wl,--image-base,0x63300000
   -Wl,-Map,${CMAKE_BINARY_DIR}/velkor.map)
 target_link_libraries(velkor PRIVATE kernel32 user32 shlwapi ${VELKOR_CRT})
 set_target_properties(velkor PROPERTIES LINKER_LANGUAGE CXX)
 
-set(VELKOR_DIST_DIR ${PROJECT_SOURCE_DIR}/dist/${VELKOR_CRT})
-add_custom_command(TARGET velkor POST_BUILD
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${VELKOR_DIST_DIR}
-  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:velkor> ${VELKOR_DIST_DIR}/velkor.dll)
+option(VELKOR_COPY_TO_DIST "Copy the built DLL to dist/" ON)
+if(VELKOR_COPY_TO_DIST)
+  set(VELKOR_DIST_DIR ${PROJECT_SOURCE_DIR}/dist/${VELKOR_CRT})
+  add_custom_command(TARGET velkor POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${VELKOR_DIST_DIR}
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:velkor> ${VELKOR_DIST_DIR}/velkor.dll)
+endif()
 
 if(VELKOR_TESTS)
   find_package(Python3 REQUIRED COMPONENTS Interpreter)

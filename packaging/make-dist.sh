@@ -6,8 +6,8 @@
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 out="${1:-$root/dist}"
-version="$(sed -n 's/^project(Velkor VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")"
-[ -n "$version" ] || { echo "make-dist: no version in CMakeLists.txt" >&2; exit 1; }
+version="$(head -n 1 "$root/VERSION")"
+[ -n "$version" ] || { echo "make-dist: no version in VERSION" >&2; exit 1; }
 
 stage="$(mktemp -d)"
 trap 'rm -rf "$stage"' EXIT

@@ -142,6 +142,37 @@ def later_instructions(dll, objdump, map_file):
     return found
 
 
+def pe_checksum(data, pe_offset):
+    """The image checksum as the loader computes it, over every byte but the
+    checksum field itself, which lies 64 bytes into the optional header."""
+    field = pe_offset + 24 + 64
+    total = 0
+    padded = data + b"\0" * (len(data) % 2)
+    for i in range(0, len(padded), 2):
+        if field <= i < field + 4:
+            continue
+        total += padded[i] | (padded[i + 1] << 8)
+        total = (total & 0xFFFF) + (total >> 16)
+    total = (total & 0xFFFF) + (total >> 16)
+    return (total + len(data)) & 0xFFFFFFFF
+
+
+def stored_checksum(data):
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
+    return struct.unpack_from("<I", data, pe + 24 + 64)[0], pe_checksum(data, pe)
+
+
+# The 32-bit Windows API, whatever the kernel: 95, 98 and ME as well as NT.
+VOS__WINDOWS32 = 0x4
+
+
+def file_os(rsrc):
+    """FILEOS of the version resource: 32 bytes into VS_FIXEDFILEINFO, which
+    starts with its signature."""
+    signature = rsrc.find(struct.pack("<I", 0xFEEF04BD))
+    return struct.unpack_from("<I", rsrc, signature + 32)[0] if signature >= 0 else None
+
+
 def utf16(text):
     return text.encode("utf-16-le")
 
@@ -191,6 +222,12 @@ def main():
     check(utf16("Velkor: repairs Shift_JIS") in rsrc, "version resource: English description")
     check(utf16("\u5225\u306e\u5165\u529b\u30d7\u30e9\u30b0\u30a4\u30f3") in rsrc,
           "version resource: Japanese description")
+
+    stored, computed = stored_checksum(data)
+    check(stored == computed, "PE checksum %#x is the image's (%#x)" % (stored, computed))
+    os_flags = file_os(rsrc)
+    check(os_flags == VOS__WINDOWS32, "version resource: FILEOS is VOS__WINDOWS32 (found %s)" %
+          (hex(os_flags) if os_flags is not None else "none"))
 
     later = later_instructions(dll, objdump, map_file)
     check(not later, "code for the 80486" + ("" if not later else ": " + "; ".join(later[:8])))

@@ -18,6 +18,14 @@ for preset in "${presets[@]}"; do
   dirs+=("$dir")
 done
 
+# The DLLs once more, from a copy of the sources in another folder: the same
+# bytes, or the release cannot be checked against its sources.
+repro_dir="$root/build/repro"
+echo "== reproducible"
+"$root/tools/check-reproducible.sh" "$root/build/repro-junit.xml"
+mkdir -p "$repro_dir" && mv "$root/build/repro-junit.xml" "$repro_dir/ctest-junit.xml"
+dirs+=("$repro_dir")
+
 # The release package, packed from these builds and checked file by file.
 dist_dir="$root/build/dist-check"
 rm -rf "$dist_dir"
