@@ -7,7 +7,7 @@
 // the name alone. Exit codes: 0 when it ran, 1 for bad arguments, 2 when the
 // plug-in cannot be loaded, has no export, or its record is refused.
 #include "host/in_module.h"
-#include "tests/support/import_patch.h"
+#include "host/import_patch.h"
 
 #include <stdio.h>
 

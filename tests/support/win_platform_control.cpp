@@ -2,7 +2,7 @@
 // test program, so replacing the program's own imports of the heap calls and
 // of MessageBoxA reaches exactly the calls that the table makes.
 #include "tests/support/platform_control.h"
-#include "tests/support/import_patch.h"
+#include "host/import_patch.h"
 
 #include <set>
 
