@@ -88,6 +88,12 @@ bool ConsoleIsOwn() {
     if (!IsConsole(GetStdHandle(STD_OUTPUT_HANDLE)) || !IsConsole(GetStdHandle(STD_INPUT_HANDLE))) {
         return false;
     }
+    // Under Wine, a program started from a Unix terminal is alone on its
+    // console too, but the terminal stays when it ends.
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    if (ntdll != NULL && GetProcAddress(ntdll, "wine_get_version") != NULL) {
+        return false;
+    }
     DWORD processes[2];
     return GetConsoleProcessList(processes, 2) == 1;
 }

@@ -117,11 +117,11 @@ row "check on a file that is not there" 2 'in_none\.dll' -- --lang=en check "$P\
 # install and uninstall: refusals change nothing, and a round trip keeps
 # every byte.
 row "install refuses a record it cannot front" 2 'Velkor cannot front it' 'Nothing was changed' \
-  -- --lang=en install "$P\\in_v101.dll"
+  -- --lang=en install "${install_runtime[@]}" "$P\\in_v101.dll"
 row "install refuses a crashing plug-in" 2 'crashed' 'Nothing was changed' \
-  -- --lang=en install "$P\\in_crash.dll"
+  -- --lang=en install "${install_runtime[@]}" "$P\\in_crash.dll"
 row "install refuses a copy of Velkor" 2 'already a copy of Velkor' \
-  -- --lang=en install "$P\\in_fronted.dll"
+  -- --lang=en install "${install_runtime[@]}" "$P\\in_fronted.dll"
 row "install needs the runtime's velkor.dll" 2 "$other_runtime\\\\velkor\\.dll is missing" \
   -- --lang=en install --runtime="$other_runtime" "$P\\in_whole.dll"
 echo taken > "$plugins/in_notitle.vlk"
