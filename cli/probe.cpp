@@ -325,6 +325,8 @@ ProbeResult RunProbe(const ProbeRequest &request) {
         result.end = timedOut   ? ProbeResult::kTimedOut
                      : finished ? ProbeResult::kFinished
                                 : ProbeResult::kCrashed;
+    } else {
+        result.startError = GetLastError();
     }
     DeleteFileA(report);
     return result;

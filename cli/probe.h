@@ -32,6 +32,7 @@ struct TitleAnswer {
 struct ProbeResult {
     enum End { kFinished, kCrashed, kTimedOut, kNotStarted };
     End end = kNotStarted;
+    DWORD startError = 0; // why the child could not be started
     DWORD exitCode = 0;
     DWORD exception = 0;
     std::string stage; // the plug-in's entry that ran last: DllMain, Init...

@@ -31,7 +31,9 @@ Finding TitlesFinding(const ProbeResult &probe) {
 }
 
 Finding RecordFinding(const std::string &path, const ProbeResult &probe) {
-    if (probe.end == ProbeResult::kTimedOut) {
+    if (probe.end == ProbeResult::kNotStarted) {
+        return {kCannotTell, std::wstring(), SystemText(probe.startError, path)};
+    } else if (probe.end == ProbeResult::kTimedOut) {
         return {kTimedOut, std::wstring(), Say(msg::kBasisHungIn, Wide(probe.stage))};
     } else if (probe.end != ProbeResult::kFinished) {
         return {kCrashed, std::wstring(),
@@ -66,7 +68,11 @@ std::wstring VerdictName(Verdict verdict) {
 
 Finding Judge(const std::string &path, const ProbeResult &probe) {
     Finding finding = RecordFinding(path, probe);
+    // One row each: a description may hold line ends.
     finding.description = Wide(probe.description);
+    for (wchar_t &c : finding.description) {
+        c = c < L' ' ? L' ' : c;
+    }
     return finding;
 }
 

@@ -28,6 +28,8 @@ echo "not a program" > "$plugins/in_text.dll"
 cp "$build/velkor.dll" "$plugins/in_fronted.dll"
 cp "$stand_ins/in_bytewise.dll" "$plugins/in_fronted.vlk"
 cp "$build/velkor.dll" "$plugins/in_orphan.dll"
+cp "$build/velkor.dll" "$plugins/in_broken.dll"
+echo "not a program" > "$plugins/in_broken.vlk"
 cp "$stand_ins/in_bytewise.dll" "$plugins/out_ignored.dll"
 cp "$stand_ins/in_many.dll" "$work/more/"
 
@@ -41,6 +43,7 @@ snapshot() { (cd "$plugins" && sha256sum -- * | sort); }
 names=()
 failures=()
 input=/dev/null
+wine=("$root/tools/wine-run.sh")
 # row NAME CODE PATTERN... -- ARGS...: the program exits with CODE, and its
 # output matches each extended regular expression (or, after !, does not).
 row() {
@@ -50,7 +53,7 @@ row() {
   while [ "$1" != -- ]; do patterns+=("$1"); shift; done
   shift
   local out status problem=""
-  out="$("$root/tools/wine-run.sh" "$work/package/velkor.exe" "$@" <"$input" 2>&1)"
+  out="$("${wine[@]}" "$work/package/velkor.exe" "$@" <"$input" 2>&1)"
   status=$?
   [ "$status" -eq "$code" ] || problem="exit code $status, expected $code"
   for p in "${patterns[@]}"; do
@@ -84,6 +87,7 @@ row "scan gives every verdict" 0 \
   'in_whole\.dll +Velkor stand-in +titles correctly +ソゾ\.mp3 -> ソゾ$' \
   'in_fronted\.dll +Velkor stand-in +fronted by Velkor +fronts in_fronted\.vlk; ソゾ\.mp3 -> ソゾ$' \
   'in_orphan\.dll +fronted by Velkor +in_orphan\.vlk is missing$' \
+  'in_broken\.dll +fronted by Velkor +fronts in_broken\.vlk; .*; Velkor says LoadLibrary: ' \
   'in_wide\.dll +Velkor stand-in +does not need Velkor +wide-character record, version 0x0F000100$' \
   'in_v101\.dll +Velkor stand-in +Velkor cannot front it +version 0x101$' \
   'in_notitle\.dll +Velkor stand-in +cannot tell +ソゾ\.mp3 -> \(no title\)$' \
@@ -94,6 +98,8 @@ row "scan gives every verdict" 0 \
   'in_dependency\.dll +Velkor stand-in +needs Velkor' \
   'velkor install .*in_bytewise\.dll' '!out_ignored' \
   -- --lang=en scan "$P"
+row "scan of a folder without plug-ins" 0 'There are no input plug-ins' \
+  -- --lang=en scan "$(win "$work/package")"
 start=$SECONDS
 WINEDEBUG=fixme-all row "a crash is told at once, without a debugger" 2 \
   'in_crash\.dll: crashed' '!debugger|Unhandled|err:' -- --lang=en check "$P\\in_crash.dll"
@@ -151,6 +157,15 @@ input=/dev/null
 row "uninstall after the drop" 0 'the plug-in again' -- --lang=en uninstall "$P\\in_bytewise.dll"
 row "a dropped folder is scanned" 0 'in_many\.dll +Velkor stand-in +needs Velkor' \
   -- --lang=en "$(win "$work/more")"
+
+# A single-byte code page: Wine takes 1252 from the C locale. Its names
+# hold no character that a byte-wise cut breaks, and the Japanese texts
+# still read right.
+wine=(env -u DISPLAY -u WAYLAND_DISPLAY WINEPREFIX="${VELKOR_WINEPREFIX:-$root/build/wine/prefix}"
+  WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C wine)
+row "code page 1252: nothing needs Velkor, told in Japanese" 0 \
+  'このシステムのコードページ（1252）には' '曲名は正しい \(velkor-test\.mp3 -> velkor-test\)' \
+  -- --lang=ja check "$(win "$stand_ins/in_bytewise.dll")"
 
 # The rows as a test report, one case each.
 mkdir -p "$build/test-results"
