@@ -216,10 +216,7 @@ std::wstring DescribeFailure(const StepsOutcome &outcome, bool installing) {
     if (outcome.exitCode == 3) {
         return text + Say(msg::kRestored);
     }
-    std::string folder = FolderOf(Subject(outcome.failedUndo));
-    if (folder.size() > 3 && folder.back() == '\\') {
-        folder.pop_back();
-    }
+    std::string folder = WithoutSeparator(FolderOf(Subject(outcome.failedUndo)));
     text += Say(msg::kRestoreFailed, StepText(outcome.failedUndo),
                 Reason(outcome.failedUndo, outcome.undoError), Wide(folder));
     for (size_t i = 0; i < outcome.left.size(); ++i) {

@@ -62,8 +62,7 @@ class TitlesVerifier : public Verifier {
 // plug-in, or where the system keeps it.
 DWORD LoadMsvcr70(const std::string &plugin) {
     std::string home = FolderOf(plugin);
-    std::string player = FolderOf(home.substr(0, home.size() - 1));
-    for (const std::string &folder : {player, home}) {
+    for (const std::string &folder : {ParentOf(home), home}) {
         if (!folder.empty() && FileExists(folder + "MSVCR70.dll")) {
             return 0;
         }

@@ -63,15 +63,11 @@ int WINAPI BoxToReport(HWND, LPCSTR text, LPCSTR caption, UINT) {
 // The player finds a plug-in's own libraries in its program's folder, the
 // one above the plug-ins folder, and many plug-ins ship theirs there.
 void PutOnSearchPath(const std::string &home) {
-    std::string own = home;
-    while (!own.empty() && (own.back() == '\\' || own.back() == '/')) {
-        own.pop_back();
-    }
-    std::string path = own + ";" + FolderOf(own) + ";";
-    char old[4096];
-    DWORD length = GetEnvironmentVariableA("PATH", old, sizeof old);
-    if (length != 0 && length < sizeof old) {
-        path += old;
+    std::string path = home + ";" + ParentOf(home) + ";";
+    DWORD size = GetEnvironmentVariableA("PATH", NULL, 0);
+    std::vector<char> old(size + 1, '\0');
+    if (size != 0 && GetEnvironmentVariableA("PATH", old.data(), size + 1) < size + 1) {
+        path += old.data();
     }
     SetEnvironmentVariableA("PATH", path.c_str());
 }
@@ -280,14 +276,6 @@ bool StartChild(const std::vector<std::string> &args, const std::string &folder,
     return started;
 }
 
-std::string PlayerFolder(const std::string &home) {
-    std::string own = home;
-    while (!own.empty() && (own.back() == '\\' || own.back() == '/')) {
-        own.pop_back();
-    }
-    return FolderOf(own);
-}
-
 std::string VersionValue(const std::vector<char> &data, const char *name) {
     char *value = NULL;
     UINT length = 0;
@@ -311,7 +299,7 @@ ProbeResult RunProbe(const ProbeRequest &request) {
     std::vector<std::string> args = {report, request.plugin, request.home, request.namesFolder};
     args.insert(args.end(), request.files.begin(), request.files.end());
     PROCESS_INFORMATION process;
-    if (StartChild(args, PlayerFolder(request.home), &process)) {
+    if (StartChild(args, ParentOf(request.home), &process)) {
         bool timedOut = WaitForSingleObject(process.hProcess, kProbeLimitMs) == WAIT_TIMEOUT;
         if (timedOut) {
             TerminateProcess(process.hProcess, kStoppedExit);

@@ -134,10 +134,7 @@ std::string VelkorDll(const std::string &runtime) {
 }
 
 int Scan(const std::string &folderArgument) {
-    std::string folder = FullPath(folderArgument);
-    while (folder.size() > 3 && folder.back() == '\\') {
-        folder.pop_back();
-    }
+    std::string folder = WithoutSeparator(FullPath(folderArgument));
     if (!FolderExists(folder)) {
         Err(Say(msg::kFolderMissing, SystemText(ERROR_PATH_NOT_FOUND, folder)));
         return 2;

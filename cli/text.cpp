@@ -178,6 +178,20 @@ std::string NameOf(const std::string &path) {
     return path.substr(AfterLastSeparator(path));
 }
 
+std::string ParentOf(const std::string &folder) {
+    return FolderOf(WithoutSeparator(folder));
+}
+
+std::string WithoutSeparator(const std::string &path) {
+    // Only real separators: a last byte 0x5C may end a character such as 表.
+    std::string trimmed = path;
+    while (trimmed.size() > 1 && AfterLastSeparator(trimmed) == trimmed.size() &&
+           trimmed.back() != ':' && trimmed[trimmed.size() - 2] != ':') {
+        trimmed.pop_back();
+    }
+    return trimmed;
+}
+
 std::string StemOf(const std::string &name) {
     size_t dot = name.find_last_of('.');
     return dot == std::string::npos ? name : name.substr(0, dot);

@@ -34,6 +34,9 @@ std::wstring Table(const std::vector<std::vector<std::wstring>> &rows);
 // Paths, stepping over double-byte characters whose second byte is 0x5C.
 std::string FolderOf(const std::string &path); // ends in a separator, or is empty
 std::string NameOf(const std::string &path);
+std::string ParentOf(const std::string &folder); // the folder above, ending in a separator
+// Without separators at the end, but a drive's root keeps its own.
+std::string WithoutSeparator(const std::string &path);
 std::string StemOf(const std::string &name); // without the text after the last dot
 std::string FullPath(const std::string &path);
 // As a command line takes it: in quotes when it holds a space.
