@@ -75,8 +75,8 @@ int ParseArguments(const std::vector<std::wstring> &args, Arguments *parsed) {
     return 0;
 }
 
-int MissingArgument(const wchar_t *command, const wchar_t *what) {
-    Err(Say(msg::kMissingArgument, command, what) + L"\n" + Say(msg::kUsage));
+int MissingArgument(const wchar_t *command, const Text &what) {
+    Err(Say(msg::kMissingArgument, command, Say(what)) + L"\n" + Say(msg::kUsage));
     return 1;
 }
 
@@ -118,15 +118,15 @@ int Run(const Arguments &args) {
         Err(Say(msg::kUnknownArgument, L"--runtime=" + Wide(args.runtime)));
         return 1;
     } else if (command == "scan") {
-        return w.size() == 2 ? Scan(w[1]) : MissingArgument(L"scan", L"FOLDER");
+        return w.size() == 2 ? Scan(w[1]) : MissingArgument(L"scan", msg::kWordFolder);
     } else if (command == "check") {
         return w.size() >= 2 ? Check(w[1], std::vector<std::string>(w.begin() + 2, w.end()), NULL)
-                             : MissingArgument(L"check", L"PLUGIN.dll");
+                             : MissingArgument(L"check", msg::kWordPlugin);
     } else if (command == "install") {
         return w.size() == 2 ? Install(w[1], args.runtime)
-                             : MissingArgument(L"install", L"PLUGIN.dll");
+                             : MissingArgument(L"install", msg::kWordPlugin);
     } else if (command == "uninstall") {
-        return w.size() == 2 ? Uninstall(w[1]) : MissingArgument(L"uninstall", L"PLUGIN.dll");
+        return w.size() == 2 ? Uninstall(w[1]) : MissingArgument(L"uninstall", msg::kWordPlugin);
     }
     return Dropped(args);
 }

@@ -105,7 +105,10 @@ const Text kUsage = {
 const Text kUnknownArgument = {L"velkor: %1 is neither a command nor an existing file or folder.\n",
                                L"velkor: %1 はコマンドでも、存在するファイルやフォルダーでも"
                                L"ありません。\n"};
-const Text kMissingArgument = {L"velkor %1: which %2?\n", L"velkor %1: %2 を指定してください。\n"};
+const Text kMissingArgument = {L"velkor %1 needs %2.\n",
+                               L"velkor %1 には %2 を指定してください。\n"};
+const Text kWordFolder = {L"FOLDER", L"フォルダー"};
+const Text kWordPlugin = {L"PLUGIN.dll", L"プラグイン.dll"};
 const Text kBadRuntime = {L"velkor: --runtime is msvcrt or msvcr70, not %1.\n",
                           L"velkor: --runtime には msvcrt か msvcr70 を指定します（%1 は"
                           L"使えません）。\n"};

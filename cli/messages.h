@@ -28,8 +28,8 @@ std::wstring Say(const Text &text, const std::wstring &a1, const std::wstring &a
 namespace msg {
 
 // Usage and arguments.
-extern const Text kUsage, kUnknownArgument, kMissingArgument, kBadRuntime, kPathNotAnsi,
-    kPressEnter;
+extern const Text kUsage, kUnknownArgument, kMissingArgument, kWordFolder, kWordPlugin, kBadRuntime,
+    kPathNotAnsi, kPressEnter;
 
 // Test names.
 extern const Text kNoCutHere, kTestNames;

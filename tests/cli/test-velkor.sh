@@ -77,7 +77,7 @@ row() {
 row "usage in the user's language" 0 'フォルダー' -- 
 row "usage in English when asked" 0 'finds the input plug-ins' -- --lang=en
 row "unknown command" 1 'neither a command nor' -- --lang=en frobnicate
-row "scan without a folder" 1 'which FOLDER' -- --lang=en scan
+row "scan without a folder" 1 'scan needs FOLDER' -- --lang=en scan
 row "unknown runtime" 1 'msvcrt or msvcr70' -- --lang=en --runtime=msvcr71 install x.dll
 
 # One plug-in per verdict, each loaded in a child process.
