@@ -12,7 +12,8 @@
 int Scan(const std::string &folder);
 
 // Titles alone and behind Velkor, for `files`, or for test names when there
-// are none. `verdict`, when given, receives the plug-in's.
+// are none. `verdict`, when given, receives the plug-in's: kFronted for a
+// Velkor copy, whose own plug-in is checked.
 int Check(const std::string &plugin, const std::vector<std::string> &files, Verdict *verdict);
 
 int Install(const std::string &plugin, const std::string &runtime);

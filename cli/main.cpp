@@ -144,6 +144,8 @@ int main() {
         }
         RunProbeChild(childArgs);
     }
+    // No "insert a disk" box for a folder on an empty drive.
+    SetErrorMode(SEM_FAILCRITICALERRORS);
     SetLanguage(UserLanguage());
     Arguments parsed;
     int code = ParseArguments(args, &parsed);

@@ -203,7 +203,7 @@ int Check(const std::string &pluginArgument, const std::vector<std::string> &fil
     ProbeResult alone = RunProbe({alonePath, FolderOf(plugin), namesFolder, files});
     Finding finding = Judge(alonePath, alone);
     if (verdict != NULL) {
-        *verdict = finding.verdict;
+        *verdict = copy ? kFronted : finding.verdict;
     }
     if (!CanFront(alone)) {
         Err(Say(msg::kUnusable, Wide(NameOf(alonePath)), VerdictName(finding.verdict),

@@ -153,6 +153,8 @@ printf 'y\n' >"$work/yes"
 input="$work/yes"
 row "a dropped plug-in that needs Velkor is installed on y" 0 'Put Velkor in front of it now\?' \
   'Done: Velkor is in front of in_bytewise\.dll' -- --lang=en "${install_runtime[@]}" "$P\\in_bytewise.dll"
+row "a dropped copy of Velkor is checked, not installed again" 0 'is a copy of Velkor' '!Put Velkor' \
+  -- --lang=en "$P\\in_bytewise.dll"
 input=/dev/null
 row "uninstall after the drop" 0 'the plug-in again' -- --lang=en uninstall "$P\\in_bytewise.dll"
 row "a dropped folder is scanned" 0 'in_many\.dll +Velkor stand-in +needs Velkor' \
