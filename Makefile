@@ -23,18 +23,12 @@ build: deps
 	  cmake --build --preset $$p || exit 1; \
 	done
 
-# The main job: both DLLs in dist/, then the probe plays the player's part
-# for the demo plug-in, alone and behind Velkor, under Wine in code page 932.
-DEMO_FILES := 'D:\音楽\表示.mp3' 'ソフト.ogg' '能力テスト.mp2' '十字架.mp3' 'song.mp3'
-
+# The main job: both DLLs in dist/, then velkor.exe on a demo plug-ins folder
+# under Wine in code page 932: scan, install, the titles, uninstall.
 demo: build wine
 	@echo "Built dist/msvcrt/velkor.dll and dist/msvcr70/velkor.dll."
-	@echo "Titles of the demo plug-in, which cuts names at the last 0x5C byte:"
 	@echo
-	@tools/wine-session.sh start
-	@cd build/win32-msvcrt && ../../tools/wine-run.sh velkor-probe.exe --velkor=velkor.dll \
-	  examples/in_demo.dll $(DEMO_FILES) | cat; status=$$?; \
-	  ../../tools/wine-session.sh stop; exit $$status
+	@tools/demo.sh
 
 dist: build
 	@packaging/make-dist.sh >/dev/null

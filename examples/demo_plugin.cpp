@@ -1,6 +1,8 @@
 // A minimal input plug-in that titles files the way the plug-ins that need
-// Velkor do: the text after the last 0x5C byte, without the extension. It
-// decodes nothing; it exists to show the repair. Not shipped.
+// Velkor do: the text after the last 0x5C byte, without the extension. Built
+// with DEMO_WHOLE_TITLES, it steps over double-byte characters instead and
+// titles correctly. It decodes nothing; it exists to show the repair. Not
+// shipped.
 #include "examples/bytewise_title.h"
 #include "host/in_module.h"
 
@@ -37,6 +39,24 @@ int __cdecl DemoZero(void) {
 }
 void __cdecl DemoSetInt(int) {}
 
+#ifdef DEMO_WHOLE_TITLES
+// The text after the last real separator: CharNextA steps over the second
+// byte of a double-byte character, even when it is 0x5C.
+void WholeTitle(const char *file, char *title) {
+    const char *base = file;
+    for (const char *p = file; *p != '\0'; p = CharNextA(p)) {
+        if (*p == '\\') {
+            base = p + 1;
+        }
+    }
+    lstrcpynA(title, base, 256);
+    char *dot = strrchr(title, '.');
+    if (dot != nullptr) {
+        *dot = '\0';
+    }
+}
+#endif
+
 void __cdecl DemoGetFileInfo(char *file, char *title, int *length_in_ms) {
     if (file == nullptr || *file == '\0') {
         file = g_playing;
@@ -45,7 +65,11 @@ void __cdecl DemoGetFileInfo(char *file, char *title, int *length_in_ms) {
         *length_in_ms = -1;
     }
     if (title != nullptr) {
+#ifdef DEMO_WHOLE_TITLES
+        WholeTitle(file, title);
+#else
         BytewiseTitle(file, title);
+#endif
     }
 }
 
@@ -62,7 +86,11 @@ void __cdecl DemoInit(void) {
 
 extern "C" __declspec(dllexport) In_Module *__cdecl winampGetInModule2(void) {
     g_module.version = IN_VER;
+#ifdef DEMO_WHOLE_TITLES
+    g_module.description = const_cast<char *>("Velkor demo: whole titles");
+#else
     g_module.description = const_cast<char *>("Velkor demo: byte-wise titles");
+#endif
     g_module.Config = DemoConfig;
     g_module.About = DemoAbout;
     g_module.Init = DemoInit;

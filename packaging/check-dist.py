@@ -9,6 +9,7 @@ that the test run counts them. Exits non-zero when any check fails.
 import importlib.util
 import io
 import os
+import struct
 import sys
 import zipfile
 from xml.sax.saxutils import quoteattr
@@ -18,8 +19,51 @@ spec = importlib.util.spec_from_file_location("check_pe", os.path.join(HERE, "..
 check_pe = importlib.util.module_from_spec(spec)
 spec.loader.exec_module(check_pe)
 
-EXPECTED = {"README-en.txt", "README-ja.txt", "velkor-probe.exe",
+EXPECTED = {"README-en.txt", "README-ja.txt", "velkor.exe",
             "msvcrt/velkor.dll", "msvcr70/velkor.dll"}
+
+# velkor.exe must run on Windows XP: none of the functions that came with
+# Windows Vista or later. The posix-thread runtime brings in GetTickCount64.
+PROGRAM_DLLS = {"KERNEL32.DLL", "MSVCRT.DLL", "SHELL32.DLL", "VERSION.DLL"}
+VISTA_AND_LATER = {
+    "GetTickCount64", "GetFinalPathNameByHandleA", "GetFinalPathNameByHandleW",
+    "InitializeCriticalSectionEx", "CreateEventExA", "CreateEventExW", "CreateMutexExA",
+    "CreateMutexExW", "CreateSemaphoreExA", "CreateSemaphoreExW", "CreateSymbolicLinkA",
+    "CreateSymbolicLinkW", "GetFileInformationByHandleEx", "SetFileInformationByHandle",
+    "CancelIoEx", "QueryFullProcessImageNameA", "QueryFullProcessImageNameW", "GetThreadId",
+    "GetProcessIdOfThread", "GetErrorMode", "SetThreadErrorMode", "GetThreadErrorMode",
+    "GetCurrentProcessorNumber", "RaiseFailFastException", "AddDllDirectory",
+    "SetDefaultDllDirectories", "RemoveDllDirectory", "GetSystemTimePreciseAsFileTime",
+    "GetLocaleInfoEx", "LCMapStringEx", "CompareStringEx", "CompareStringOrdinal",
+    "GetUserDefaultLocaleName", "GetSystemDefaultLocaleName", "LocaleNameToLCID",
+    "LCIDToLocaleName", "ResolveLocaleName", "IsValidLocaleName", "GetDateFormatEx",
+    "GetTimeFormatEx", "GetNumberFormatEx", "GetCurrencyFormatEx", "EnumSystemLocalesEx",
+    "GetCalendarInfoEx", "FindNLSStringEx", "GetThreadPreferredUILanguages",
+    "SetThreadPreferredUILanguages", "GetUserPreferredUILanguages",
+    "GetProcessPreferredUILanguages", "GetNamedPipeClientProcessId", "CreateRemoteThreadEx",
+}
+VISTA_AND_LATER_PARTS = ("Fls", "InitOnce", "SRWLock", "ConditionVariable", "Threadpool",
+                         "ProcThreadAttribute")
+
+
+def later_than_xp(function):
+    return function in VISTA_AND_LATER or any(part in function for part in VISTA_AND_LATER_PARTS)
+
+
+def manifest_ids(pe):
+    """The ids of the manifests (resource type 24) in the image."""
+    rva, _ = pe.dirs[2]
+    if not rva:
+        return []
+    base = pe.offset(rva)
+
+    def entries(offset):
+        named, ids = struct.unpack_from("<HH", pe.data, base + offset + 12)
+        for i in range(named + ids):
+            yield struct.unpack_from("<II", pe.data, base + offset + 16 + 8 * i)
+
+    return [name for kind, sub in entries(0) if kind == 24 and sub & 0x80000000
+            for name, _ in entries(sub & 0x7FFFFFFF)]
 
 
 def main():
@@ -44,8 +88,17 @@ def main():
             check(runtime + ".dll" in imports and
                   not ({"msvcrt.dll", "msvcr70.dll"} - {runtime + ".dll"}) & imports,
                   name + ": imports " + runtime + ".dll and no other runtime")
-        if "velkor-probe.exe" in names:
-            check(z.read("velkor-probe.exe")[:2] == b"MZ", "velkor-probe.exe is a program")
+        if "velkor.exe" in names:
+            data = z.read("velkor.exe")
+            pe = check_pe.Pe(data)
+            imports = pe.imports()
+            check({d.upper() for d in imports} <= PROGRAM_DLLS,
+                  "velkor.exe imports only from %s" % ", ".join(sorted(imports)))
+            later = sorted(f for funcs in imports.values() for f in funcs if later_than_xp(f))
+            check(not later, "velkor.exe imports nothing after Windows XP" +
+                  (" (found %s)" % ", ".join(later) if later else ""))
+            check(1 in manifest_ids(pe) and b'level="asInvoker"' in data,
+                  "velkor.exe carries its manifest, asInvoker")
         for readme, encoding in (("README-en.txt", "utf-8"), ("README-ja.txt", "cp932")):
             if readme not in names:
                 continue
@@ -56,7 +109,8 @@ def main():
                 text = ""
             check(bool(text), readme + " decodes as " + encoding)
             check(b"\r\n" in raw and raw.count(b"\n") == raw.count(b"\r\n"), readme + " has CRLF lines")
-            for needle in ("表示", "in_xxx.vlk", "velkor-probe", "msvcrt", "MSVCR70",
+            for needle in ("表示", "in_xxx.vlk", "velkor install", "velkor scan", "Windows XP",
+                           "msvcrt", "MSVCR70",
                            "メモリの割り当てに失敗しました。", "割り当てメモリの拡張に失敗しました。"):
                 check(needle in text, "%s mentions %s" % (readme, needle))
 

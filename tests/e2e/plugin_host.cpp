@@ -1,6 +1,6 @@
 #include "tests/e2e/plugin_host.h"
 
-#include "tests/support/import_patch.h"
+#include "host/import_patch.h"
 
 #include <stdio.h>
 #include <stdlib.h>

@@ -3,7 +3,7 @@
 // heap calls, of MessageBoxA and of IsDBCSLeadByte reaches exactly the calls
 // that this code makes.
 #include "tests/support/platform_control.h"
-#include "tests/support/import_patch.h"
+#include "host/import_patch.h"
 
 #include <set>
 

@@ -1,4 +1,4 @@
-#include "tests/support/import_patch.h"
+#include "host/import_patch.h"
 
 #include <string.h>
 

@@ -1,0 +1,24 @@
+// The program's commands. Each returns the exit code: 0 done, 1 bad
+// arguments, 2 nothing was changed (a plug-in that cannot be used or
+// fronted, or a failed check), 3 failed and the folder was put back, 4 failed
+// and the folder could not be put back.
+#pragma once
+
+#include "cli/verdict.h"
+
+#include <string>
+#include <vector>
+
+int Scan(const std::string &folder);
+
+// Titles alone and behind Velkor, for `files`, or for test names when there
+// are none. `verdict`, when given, receives the plug-in's: kFronted for a
+// Velkor copy, whose own plug-in is checked.
+int Check(const std::string &plugin, const std::vector<std::string> &files, Verdict *verdict);
+
+int Install(const std::string &plugin, const std::string &runtime);
+int Uninstall(const std::string &plugin);
+
+// The velkor.dll of a runtime ("msvcrt" or "msvcr70"), in its folder beside
+// the program, as the package lays them out.
+std::string VelkorDll(const std::string &runtime);

@@ -1,0 +1,185 @@
+#!/usr/bin/env bash
+# Checks velkor.exe under Wine as a user meets it: the program laid out as
+# the package lays it out, and a player's folder whose Plugins folder holds
+# one stand-in plug-in per verdict. Each row runs the program once and
+# checks its exit code and output; the rows are written as a test report
+# that the summary of `make test` counts.
+# usage: test-velkor.sh BUILD_DIR STAND_IN_DIR RUNTIME
+set -uo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+build="$1"
+stand_ins="$2"
+runtime="$3"
+other_runtime=$([ "$runtime" = msvcrt ] && echo msvcr70 || echo msvcrt)
+
+work="$build/cli-test"
+rm -rf "$work"
+# A folder name with a space and with 表 (95 5C), as users' folders have.
+player="$work/player 表示"
+plugins="$player/Plugins"
+mkdir -p "$work/package/$runtime" "$plugins" "$work/more"
+cp "$build/velkor.exe" "$work/package/"
+cp "$build/velkor.dll" "$work/package/$runtime/velkor.dll"
+for variant in bytewise whole notitle wide v101 crash hang noexport ownname dependency; do
+  cp "$stand_ins/in_$variant.dll" "$plugins/"
+done
+cp "$stand_ins/standin_dependency.dll" "$player/"
+echo "not a program" > "$plugins/in_text.dll"
+cp "$build/velkor.dll" "$plugins/in_fronted.dll"
+cp "$stand_ins/in_bytewise.dll" "$plugins/in_fronted.vlk"
+cp "$build/velkor.dll" "$plugins/in_orphan.dll"
+cp "$build/velkor.dll" "$plugins/in_broken.dll"
+echo "not a program" > "$plugins/in_broken.vlk"
+cp "$stand_ins/in_bytewise.dll" "$plugins/out_ignored.dll"
+cp "$stand_ins/in_many.dll" "$work/more/"
+
+win() { # the Windows name of a Unix path: Wine's drive Z: is the Unix root
+  printf 'Z:%s' "${1//\//\\}"
+}
+P="$(win "$plugins")"
+install_runtime=(--runtime="$runtime")
+snapshot() { (cd "$plugins" && sha256sum -- * | sort); }
+
+names=()
+failures=()
+input=/dev/null
+wine=("$root/tools/wine-run.sh")
+# row NAME CODE PATTERN... -- ARGS...: the program exits with CODE, and its
+# output matches each extended regular expression (or, after !, does not).
+row() {
+  local name="$1" code="$2"
+  shift 2
+  local patterns=()
+  while [ "$1" != -- ]; do patterns+=("$1"); shift; done
+  shift
+  local out status problem=""
+  out="$("${wine[@]}" "$work/package/velkor.exe" "$@" <"$input" 2>&1)"
+  status=$?
+  [ "$status" -eq "$code" ] || problem="exit code $status, expected $code"
+  for p in "${patterns[@]}"; do
+    if [ "${p:0:1}" = "!" ]; then
+      ! grep -qE -- "${p:1}" <<<"$out" || problem+="; has /${p:1}/"
+    else
+      grep -qE -- "$p" <<<"$out" || problem+="; lacks /$p/"
+    fi
+  done
+  names+=("$name")
+  if [ -n "$problem" ]; then
+    failures+=("$name")
+    echo "FAIL: $name: ${problem#; }"
+    echo "$out" | sed 's/^/    /'
+  else
+    echo "ok:   $name"
+  fi
+}
+
+# Languages and arguments.
+row "usage in the user's language" 0 'フォルダー' -- 
+row "usage in English when asked" 0 'finds the input plug-ins' -- --lang=en
+row "unknown command" 1 'neither a command nor' -- --lang=en frobnicate
+row "scan without a folder" 1 'scan needs FOLDER' -- --lang=en scan
+row "unknown runtime" 1 'msvcrt or msvcr70' -- --lang=en --runtime=msvcr71 install x.dll
+
+# One plug-in per verdict, each loaded in a child process.
+before="$(snapshot)"
+row "scan gives every verdict" 0 \
+  'in_bytewise\.dll +Velkor stand-in +needs Velkor +ソゾ\.mp3 -> ゾ$' \
+  'in_whole\.dll +Velkor stand-in +titles correctly +ソゾ\.mp3 -> ソゾ$' \
+  'in_fronted\.dll +Velkor stand-in +fronted by Velkor +fronts in_fronted\.vlk; ソゾ\.mp3 -> ソゾ$' \
+  'in_orphan\.dll +fronted by Velkor +in_orphan\.vlk is missing$' \
+  'in_broken\.dll +fronted by Velkor +fronts in_broken\.vlk; .*; Velkor says LoadLibrary: ' \
+  'in_wide\.dll +Velkor stand-in +does not need Velkor +wide-character record, version 0x0F000100$' \
+  'in_v101\.dll +Velkor stand-in +Velkor cannot front it +version 0x101$' \
+  'in_notitle\.dll +Velkor stand-in +cannot tell +ソゾ\.mp3 -> \(no title\)$' \
+  'in_noexport\.dll +not an input plug-in +no winampGetInModule2 export$' \
+  'in_text\.dll +cannot be loaded +.*Plugins\\in_text\.dll' '!%1' \
+  'in_crash\.dll +Velkor stand-in +crashed +in Init, exception 0xC0000005$' \
+  'in_hang\.dll +Velkor stand-in +did not answer within 10 s +in GetFileInfo$' \
+  'in_dependency\.dll +Velkor stand-in +needs Velkor' \
+  'velkor install .*in_bytewise\.dll' '!out_ignored' \
+  -- --lang=en scan "$P"
+row "scan of a folder without plug-ins" 0 'There are no input plug-ins' \
+  -- --lang=en scan "$(win "$work/package")"
+start=$SECONDS
+WINEDEBUG=fixme-all row "a crash is told at once, without a debugger" 2 \
+  'in_crash\.dll: crashed' '!debugger|Unhandled|err:' -- --lang=en check "$P\\in_crash.dll"
+names+=("the crash is told within 5 s, not after the 10 s limit")
+[ $((SECONDS - start)) -lt 5 ] || { failures+=("${names[-1]}"); echo "FAIL: the crash took $((SECONDS - start)) s"; }
+
+# check, today's probe.
+row "check: the titles alone and behind Velkor" 0 \
+  'D:\\音楽\\表示\.mp3 +示 +表示 +<- repaired$' '^song\.mp3 +song +song$' \
+  '1 of 2 titles differ with Velkor' \
+  -- --lang=en check "$P\\in_bytewise.dll" 'D:\音楽\表示.mp3' song.mp3
+row "check on a copy checks the plug-in that it fronts" 0 \
+  'in_fronted\.dll is a copy of Velkor\. It fronts in_fronted\.vlk' '3 of 3 titles differ' \
+  -- --lang=en check "$P\\in_fronted.dll"
+row "check on a copy without its plug-in" 2 'in_orphan\.vlk, the plug-in that it fronts, is missing' \
+  -- --lang=en check "$P\\in_orphan.dll"
+row "check sums up a long extension list" 0 'Extensions: 12 extensions, the first: a01, a02, a03, a04, a05, \.\.\.' \
+  -- --lang=en check "$(win "$work/more/in_many.dll")"
+row "check on a file that is not there" 2 'in_none\.dll' -- --lang=en check "$P\\in_none.dll"
+
+# install and uninstall: refusals change nothing, and a round trip keeps
+# every byte.
+row "install refuses a record it cannot front" 2 'Velkor cannot front it' 'Nothing was changed' \
+  -- --lang=en install "${install_runtime[@]}" "$P\\in_v101.dll"
+row "install refuses a crashing plug-in" 2 'crashed' 'Nothing was changed' \
+  -- --lang=en install "${install_runtime[@]}" "$P\\in_crash.dll"
+row "install refuses a copy of Velkor" 2 'already a copy of Velkor' \
+  -- --lang=en install "${install_runtime[@]}" "$P\\in_fronted.dll"
+row "install needs the runtime's velkor.dll" 2 "$other_runtime\\\\velkor\\.dll is missing" \
+  -- --lang=en install --runtime="$other_runtime" "$P\\in_whole.dll"
+echo taken > "$plugins/in_notitle.vlk"
+row "install refuses when the .vlk exists" 2 'in_notitle\.vlk already exists' \
+  -- --lang=en install "${install_runtime[@]}" "$P\\in_notitle.dll"
+rm "$plugins/in_notitle.vlk"
+row "install puts the folder back when the check fails" 3 \
+  'the title of ソゾ\.mp3 is \(no title\) behind Velkor, not ソゾ' 'put back as it was' \
+  -- --lang=en install "${install_runtime[@]}" "$P\\in_ownname.dll"
+row "uninstall refuses a plug-in" 2 'not a copy of Velkor' -- --lang=en uninstall "$P\\in_whole.dll"
+row "uninstall refuses a copy without its plug-in" 2 'no plug-in to put back' \
+  -- --lang=en uninstall "$P\\in_orphan.dll"
+row "install" 0 'Done: Velkor is in front of in_bytewise\.dll' 'ソゾ\.mp3: ゾ alone, ソゾ behind Velkor' \
+  -- --lang=en install "${install_runtime[@]}" "$P\\in_bytewise.dll"
+row "check after install" 0 'in_bytewise\.dll is a copy of Velkor' -- --lang=en check "$P\\in_bytewise.dll"
+row "uninstall" 0 'in_bytewise\.dll is the plug-in again' -- --lang=en uninstall "$P\\in_bytewise.dll"
+after="$(snapshot)"
+names+=("the folder byte for byte as it was")
+[ "$before" = "$after" ] || { failures+=("${names[-1]}"); diff <(echo "$before") <(echo "$after"); }
+
+# Files dropped onto the program.
+printf 'y\n' >"$work/yes"
+input="$work/yes"
+row "a dropped plug-in that needs Velkor is installed on y" 0 'Put Velkor in front of it now\?' \
+  'Done: Velkor is in front of in_bytewise\.dll' -- --lang=en "${install_runtime[@]}" "$P\\in_bytewise.dll"
+row "a dropped copy of Velkor is checked, not installed again" 0 'is a copy of Velkor' '!Put Velkor' \
+  -- --lang=en "$P\\in_bytewise.dll"
+input=/dev/null
+row "uninstall after the drop" 0 'the plug-in again' -- --lang=en uninstall "$P\\in_bytewise.dll"
+row "a dropped folder is scanned" 0 'in_many\.dll +Velkor stand-in +needs Velkor' \
+  -- --lang=en "$(win "$work/more")"
+
+# A single-byte code page: Wine takes 1252 from the C locale. Its names
+# hold no character that a byte-wise cut breaks, and the Japanese texts
+# still read right.
+wine=(env -u DISPLAY -u WAYLAND_DISPLAY WINEPREFIX="${VELKOR_WINEPREFIX:-$root/build/wine/prefix}"
+  WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C wine)
+row "code page 1252: nothing needs Velkor, told in Japanese" 0 \
+  'このシステムのコードページ（1252）には' '曲名は正しい \(velkor-test\.mp3 -> velkor-test\)' \
+  -- --lang=ja check "$(win "$stand_ins/in_bytewise.dll")"
+
+# The rows as a test report, one case each.
+mkdir -p "$build/test-results"
+{
+  echo '<?xml version="1.0" encoding="UTF-8"?>'
+  echo "<testsuites><testsuite name=\"velkor_cli\" tests=\"${#names[@]}\" failures=\"${#failures[@]}\">"
+  for name in "${names[@]}"; do
+    failed=""
+    for f in "${failures[@]}"; do [ "$f" = "$name" ] && failed="<failure/>"; done
+    echo "  <testcase name=\"${name//\"/&quot;}\" status=\"run\">$failed</testcase>"
+  done
+  echo "</testsuite></testsuites>"
+} >"$build/test-results/velkor_cli.xml"
+echo "${#names[@]} rows, ${#failures[@]} failed"
+[ "${#failures[@]}" -eq 0 ]

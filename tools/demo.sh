@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# make demo: velkor.exe, laid out as in the package, on a demo player's
+# Plugins folder under Wine in code page 932. It holds a plug-in that cuts
+# names at the last 0x5C byte and one that titles them correctly:
+# 1. scan, 2. install, 3. the titles alone and behind Velkor, 4. uninstall,
+# and the folder ends byte for byte as it was.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="$root/build/win32-msvcrt"
+demo="$root/build/demo"
+rm -rf "$demo"
+mkdir -p "$demo/velkor/msvcrt" "$demo/Winamp/Plugins"
+cp "$build/velkor.exe" "$demo/velkor/"
+cp "$build/velkor.dll" "$demo/velkor/msvcrt/"
+cp "$build/examples/in_demo.dll" "$build/examples/in_demo_whole.dll" "$demo/Winamp/Plugins/"
+
+plugins="Z:${demo//\//\\}\\Winamp\\Plugins"
+velkor() {
+  echo "\$ velkor $*"
+  "$root/tools/wine-run.sh" "$demo/velkor/velkor.exe" --lang=en "$@" 2>&1 | cat
+  echo
+}
+listing() { (cd "$demo/Winamp/Plugins" && sha256sum -- *); }
+
+# A server that is already running (a test run's) serves as well.
+"$root/tools/wine-session.sh" start || true
+trap '"$root/tools/wine-session.sh" stop' EXIT
+
+before="$(listing)"
+echo "The demo player's Plugins folder:"
+echo "$before"
+echo
+echo "== 1. Which plug-ins need Velkor?"
+velkor scan "$plugins"
+echo "== 2. Put Velkor in front of the one that does"
+velkor install "$plugins\\in_demo.dll"
+echo "== 3. Its titles, alone and behind Velkor"
+velkor check "$plugins\\in_demo.dll" 'D:\音楽\表示.mp3' 'ソフト.ogg' '能力テスト.mp2' '十字架.mp3' 'song.mp3'
+echo "== 4. Undo it"
+velkor uninstall "$plugins\\in_demo.dll"
+after="$(listing)"
+echo "$after"
+if [ "$before" = "$after" ]; then
+  echo "The folder is byte for byte as it was."
+else
+  echo "The folder differs from before:" >&2
+  diff <(echo "$before") <(echo "$after") >&2
+  exit 1
+fi
