@@ -6,6 +6,7 @@ usage: check-dist.py ZIP [JUNIT_XML]
 Prints one line per check and, when asked, writes them as a JUnit report so
 that the test run counts them. Exits non-zero when any check fails.
 """
+import hashlib
 import importlib.util
 import io
 import os
@@ -19,7 +20,7 @@ spec = importlib.util.spec_from_file_location("check_pe", os.path.join(HERE, "..
 check_pe = importlib.util.module_from_spec(spec)
 spec.loader.exec_module(check_pe)
 
-EXPECTED = {"README-en.txt", "README-ja.txt", "velkor.exe",
+EXPECTED = {"README-en.txt", "README-ja.txt", "CHANGELOG.md", "SHA256SUMS", "velkor.exe",
             "msvcrt/velkor.dll", "msvcr70/velkor.dll"}
 
 # velkor.exe must run on Windows XP: none of the functions that came with
@@ -66,6 +67,22 @@ def manifest_ids(pe):
             for name, _ in entries(sub & 0x7FFFFFFF)]
 
 
+def check_sums(z, names, check):
+    """SHA256SUMS holds one line for every other file, in the format that
+    sha256sum writes and checks: the hash, two spaces, the name."""
+    if "SHA256SUMS" not in names:
+        return
+    lines = z.read("SHA256SUMS").decode("ascii", "replace").splitlines()
+    listed = {}
+    for line in lines:
+        digest, _, name = line.partition("  ")
+        listed[name] = digest
+        ok = name in names and digest == hashlib.sha256(z.read(name)).hexdigest()
+        check(ok, "SHA256SUMS: %s" % line)
+    check(set(listed) == names - {"SHA256SUMS"},
+          "SHA256SUMS lists every other file (%d lines)" % len(lines))
+
+
 def main():
     path = sys.argv[1]
     results = []
@@ -77,6 +94,7 @@ def main():
     with zipfile.ZipFile(path) as z:
         names = {n for n in z.namelist() if not n.endswith("/")}
         check(names == EXPECTED, "files: %s" % ", ".join(sorted(names)))
+        check_sums(z, names, check)
         for runtime in ("msvcrt", "msvcr70"):
             name = runtime + "/velkor.dll"
             if name not in names:
@@ -110,7 +128,7 @@ def main():
             check(bool(text), readme + " decodes as " + encoding)
             check(b"\r\n" in raw and raw.count(b"\n") == raw.count(b"\r\n"), readme + " has CRLF lines")
             for needle in ("表示", "in_xxx.vlk", "velkor install", "velkor scan", "Windows XP",
-                           "msvcrt", "MSVCR70",
+                           "msvcrt", "MSVCR70", "SHA256SUMS", "certutil -hashfile", "950", "936",
                            "メモリの割り当てに失敗しました。", "割り当てメモリの拡張に失敗しました。"):
                 check(needle in text, "%s mentions %s" % (readme, needle))
 
