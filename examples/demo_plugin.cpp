@@ -39,24 +39,6 @@ int __cdecl DemoZero(void) {
 }
 void __cdecl DemoSetInt(int) {}
 
-#ifdef DEMO_WHOLE_TITLES
-// The text after the last real separator: CharNextA steps over the second
-// byte of a double-byte character, even when it is 0x5C.
-void WholeTitle(const char *file, char *title) {
-    const char *base = file;
-    for (const char *p = file; *p != '\0'; p = CharNextA(p)) {
-        if (*p == '\\') {
-            base = p + 1;
-        }
-    }
-    lstrcpynA(title, base, 256);
-    char *dot = strrchr(title, '.');
-    if (dot != nullptr) {
-        *dot = '\0';
-    }
-}
-#endif
-
 void __cdecl DemoGetFileInfo(char *file, char *title, int *length_in_ms) {
     if (file == nullptr || *file == '\0') {
         file = g_playing;

@@ -23,22 +23,6 @@ char g_extensions[] = "a01;a02;a03;a04;a05;a06;a07;a08;a09;a10\0Many\0a11;a12\0M
 char g_extensions[] = "mp3;mp2\0Audio\0ogg\0Vorbis\0";
 #endif
 
-// The title after the last real separator, stepping over double-byte
-// characters, without the text after the last dot.
-[[maybe_unused]] void WholeTitle(const char *file, char *title) {
-    const char *base = file;
-    for (const char *p = file; *p != '\0'; p = CharNextA(p)) {
-        if (*p == '\\') {
-            base = p + 1;
-        }
-    }
-    lstrcpynA(title, base, 256);
-    char *dot = strrchr(title, '.');
-    if (dot != NULL) {
-        *dot = '\0';
-    }
-}
-
 void __cdecl StandInGetFileInfo([[maybe_unused]] char *file, [[maybe_unused]] char *title,
                                 int *length_in_ms) {
     if (length_in_ms != NULL) {
