@@ -6,6 +6,15 @@
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 wine_dir="$root/build/wine"
+# Wine runs 32-bit Windows programs through its 32-bit Unix loader, so the
+# kernel must run i386 programs. Some virtual machines' kernels do not
+# (execve of an i386 program fails with ENOEXEC); say so plainly instead of
+# failing later inside Wine with "Exec format error".
+if ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
+  echo "setup-wine: this machine cannot run 32-bit (i386) programs, so Wine cannot run" >&2
+  echo "setup-wine: the Windows builds or their tests; they need a kernel with IA-32 emulation" >&2
+  exit 1
+fi
 mkdir -p "$wine_dir/locale"
 for locale in ja_JP zh_TW en_US; do
   if [ ! -f "$wine_dir/locale/$locale.UTF-8/LC_CTYPE" ]; then
