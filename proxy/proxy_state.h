@@ -12,7 +12,9 @@ struct ExtensionEntry {
 };
 static_assert(sizeof(ExtensionEntry) == 68, "entries are stored back to back, 68 bytes each");
 
-typedef char CurrentFile[260];
+// MAX_PATH counts characters: in a double-byte code page a path that the
+// system's ANSI calls take may be 259 characters of two bytes each.
+typedef char CurrentFile[520];
 
 struct ProxyState {
     HINSTANCE ownInstance;  // this library's module handle, from DllMain
@@ -23,7 +25,7 @@ struct ProxyState {
     In_GetFileInfoFn savedGetFileInfo;
     In_PlayFn savedPlay;
     char moduleName[256];          // own path, then the inner path, then the inner file name
-    CurrentFile currentFile;       // the file last passed to Play; [259] is always NUL
+    CurrentFile currentFile;       // the file last passed to Play; [519] is always NUL
     volatile DWORD playSequence;   // odd while Play rewrites currentFile, even otherwise
     unsigned char leadBytes[256];  // 1 for the ANSI code page's lead bytes, read at Init
     HANDLE extensionHeap;          // private heap that holds only the entry block

@@ -26,12 +26,14 @@ struct InnerAnswer {
     const char *file;
 };
 InnerAnswer g_inner;
+// The size of the host's title buffer: 256 bytes, or 2048 in newer hosts.
+size_t g_hostTitle = kHostTitle;
 
 void __cdecl InnerGetFileInfo(char *file, char *title, int *length_in_ms) {
     ++g_inner.calls;
     g_inner.file = file;
     if (title != nullptr && g_inner.title != nullptr) {
-        lstrcpynA(title, g_inner.title, kHostTitle);
+        lstrcpynA(title, g_inner.title, static_cast<int>(g_hostTitle));
     }
     if (length_in_ms != nullptr) {
         *length_in_ms = 1234;
@@ -43,6 +45,7 @@ class TitleRepair : public ::testing::Test {
     void SetUp() override {
         ResetProxyState();
         g_inner = InnerAnswer();
+        g_hostTitle = kHostTitle;
         g_proxy.savedGetFileInfo = InnerGetFileInfo;
         UseExtensions({"mp3", "Audio"});
     }
@@ -57,25 +60,32 @@ class TitleRepair : public ::testing::Test {
     }
 
     // Asks for the title of `file` (null asks about the playing file) while
-    // the inner plug-in answers `inner`; returns the title the host sees.
+    // the inner plug-in answers `inner`; returns the title the host sees. The
+    // repair may use the host's 256 bytes, or as many as the inner plug-in
+    // wrote, but never more.
     std::string Query(const char *file, const char *inner) {
-        memset(buffer_, kSentinel, sizeof buffer_);
+        buffer_.assign(g_hostTitle + kGuard, kSentinel);
         g_inner.title = inner;
         int length = 0;
-        GetFileInfoHook(const_cast<char *>(file), buffer_, &length);
+        GetFileInfoHook(const_cast<char *>(file), buffer_.data(), &length);
         EXPECT_EQ(1234, length) << "the length must come from the inner plug-in untouched";
-        const char *end = static_cast<const char *>(memchr(buffer_, 0, kHostTitle));
-        EXPECT_NE(nullptr, end) << "the title has no NUL within 256 bytes";
-        for (size_t i = kHostTitle; i < sizeof buffer_; ++i) {
-            EXPECT_EQ(kSentinel, buffer_[i]) << "written past the host's buffer at " << i;
+        size_t room =
+            inner != nullptr && strlen(inner) >= kHostTitle ? strlen(inner) + 1 : kHostTitle;
+        const char *end = static_cast<const char *>(memchr(buffer_.data(), 0, room));
+        EXPECT_NE(nullptr, end) << "the title has no NUL within " << room << " bytes";
+        for (size_t i = room; i < buffer_.size(); ++i) {
+            if (buffer_[i] != kSentinel) {
+                ADD_FAILURE() << "written past " << room << " bytes at " << i;
+                break;
+            }
         }
-        return end != nullptr ? std::string(static_cast<const char *>(buffer_), end)
+        return end != nullptr ? std::string(static_cast<const char *>(buffer_.data()), end)
                               : std::string();
     }
 
   private:
     std::string list_;
-    char buffer_[kHostTitle + kGuard];
+    std::vector<char> buffer_;
 };
 
 struct RepairRow {
@@ -119,10 +129,37 @@ const RepairRow kRows[] = {
     {"empty stem keeps a tag title", "D:\\\x8B\xC8\x83\x5C.mp3", "", "Artist - Title",
      "Artist - Title"},
     {"empty stem, title of the base name", "D:\\\x8B\xC8\x83\x5C.mp3", "", ".mp3 (1)",
-     "\x8B\xC8\x83\x5C"},
+     "\x8B\xC8\x83\x5C.mp3 (1)"},
     {"empty stem, empty title", "D:\\\x8B\xC8\x83\x5C.mp3", "", "", "\x8B\xC8\x83\x5C"},
     {"empty base name keeps a title", "D:\\audio\\\x95\x5C", "", "Artist", "Artist"},
     {"name of only an extension keeps its title", "D:\\audio\\.mp3", "", ".mp3", ".mp3"},
+    // A name cut inside a character keeps what the plug-in added after the
+    // cut stem: 十字架.adx gives 字架#2 (bgm_title) for its second subsong.
+    {"cut title keeps a subsong", "D:\\m\\\x8F\x5C\x8E\x9A\x89\xCB.mp3", "",
+     "\x8E\x9A\x89\xCB#2 (bgm_title)", "\x8F\x5C\x8E\x9A\x89\xCB#2 (bgm_title)"},
+    {"cut title keeps (live)", "D:\\\x95\x5C\x8E\xA6.mp3", "", "\x8E\xA6 (live)",
+     "\x95\x5C\x8E\xA6 (live)"},
+    {"cut title loses its extension", "D:\\\x95\x5C\x8E\xA6.mp3", "", "\x8E\xA6.mp3",
+     "\x95\x5C\x8E\xA6"},
+    {"cut stem before a letter is a tag title",
+     "D:\\\x95\x5C"
+     "A.mp3",
+     "", "Aerosmith - Dream On", "Aerosmith - Dream On"},
+    {"cut stem before a digit is a tag title",
+     "D:\\\x95\x5C"
+     "1.mp3",
+     "", "12 Steps", "12 Steps"},
+    {"cut stem before a double-byte character", "D:\\\x95\x5C\x83\x41.mp3", "",
+     "\x83\x41\x81\x5B\x83\x65\x83\x42\x83\x58\x83\x67", // 表ア.mp3, アーティスト
+     "\x83\x41\x81\x5B\x83\x65\x83\x42\x83\x58\x83\x67"},
+    {"uncut name keeps the old rule", "D:\\a\\song.mp3", "", "song #2", "song"},
+    // '/' separates too, and a repaired title never holds a folder.
+    {"forward slashes", "C:/m/\x95\x5C\x8E\xA6.mp3", "", "\x8E\xA6", "\x95\x5C\x8E\xA6"},
+    {"URL cut inside a character", "http://host/\x95\x5C\x8E\xA6.mp3", "", "\x8E\xA6",
+     "\x95\x5C\x8E\xA6"},
+    {"plug-in that cuts at '/'", "C:/m/t.mp3", "", "t", "t"},
+    {"folder after the last 5C", "D:\\\x95\x5C\\x/y.mp3", "", "x/y", "y"},
+    {"whole URL as title", "http://host/a.mp3", "", "http://host/a.mp3", "a"},
     {"1252: é is a character of its own", "D:\\Caf\xE9\\song.mp3", "", "song", "song", 1252},
     {"1252: every 5C is a separator", "D:\\\x95\x5C\x8E\xA6.mp3", "", "\x8E\xA6", "\x8E\xA6", 1252},
     {"950: cut inside 功", "D:\\x\\\xA5\x5C\xAF\xE0.mp3", "", "\xAF\xE0", "\xA5\x5C\xAF\xE0",
@@ -180,6 +217,28 @@ TEST_F(TitleRepair, LongNamesAreCutAt255Bytes) {
     name = std::string(300, 'c') + ".mp3";
     std::string inner(255, 'c');
     EXPECT_EQ(inner, Query(("C:\\" + name).c_str(), inner.c_str()));
+    // Never a first byte without its second: あ is 82 A0, and あ x 150 is
+    // cut to 127 of them, not 127 and a half.
+    std::string a150, a127;
+    for (int i = 0; i < 150; ++i) {
+        a150 += "\x82\xA0";
+        a127 += i < 127 ? "\x82\xA0" : "";
+    }
+    EXPECT_EQ(a127, Query(("C:\\" + a150 + "\x95\x5C\x8E\xA6.mp3").c_str(), "\x8E\xA6"));
+}
+
+// Newer hosts give 2048 bytes, and plug-ins fill them: a repair may use as
+// many bytes as the inner plug-in wrote.
+TEST_F(TitleRepair, TitlesAsLongAsTheInnerPluginWrote) {
+    g_hostTitle = 2048;
+    std::string a150;
+    for (int i = 0; i < 150; ++i) {
+        a150 += "\x82\xA0";
+    }
+    EXPECT_EQ(a150, Query(("C:\\m\\" + a150 + ".mp3").c_str(), (a150 + ".mp3").c_str()));
+    // Of a larger buffer, only what the inner plug-in wrote is known to be there.
+    std::string a127 = a150.substr(0, 254);
+    EXPECT_EQ(a127, Query(("C:\\m\\" + a150 + "\x95\x5C\x8E\xA6.mp3").c_str(), "\x8E\xA6"));
 }
 
 TEST_F(TitleRepair, PathsOf32KiB) {
@@ -192,9 +251,14 @@ TEST_F(TitleRepair, PathsOf32KiB) {
 }
 
 TEST_F(TitleRepair, PlayingFileOfFullLength) {
-    std::string path = "C:\\" + std::string(249, 'd') + "\\\x95\x5C.mp3";
-    ASSERT_EQ(259u, path.size());
-    lstrcpynA(g_proxy.currentFile, path.c_str(), sizeof g_proxy.currentFile);
+    // 259 characters of two bytes each: 518 bytes and the NUL.
+    std::string path = "C:\\x";
+    while (path.size() < 512) {
+        path += "\x82\xA0";
+    }
+    path += "\\\x95\x5C.mp3";
+    ASSERT_EQ(519u, path.size());
+    RecordCurrentFile(path.c_str());
     EXPECT_EQ("\x95\x5C", Query(nullptr, ""));
 }
 

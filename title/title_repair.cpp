@@ -149,6 +149,100 @@ bool IsCutFromName(const char *title, const char *cut, int stem, int count) {
     return title[0] == '\0' || (count > 0 && TitleStartsWith(title, cut, count));
 }
 
+// Where a name was cut inside a character, the title that begins with the
+// cut stem is the plug-in's own make of the name only when the stem ends
+// there, or is followed by what plug-ins add to a name: a subsong's "#2",
+// " (live)", the extension. A letter, a digit or a double-byte character
+// after it means a tag title that merely happens to begin the same way.
+bool StemEndsIn(const char *title, int stem) {
+    unsigned char c = static_cast<unsigned char>(title[stem]);
+    bool letterOrDigit = (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z');
+    return c == '\0' || (c < 0x80 && !letterOrDigit);
+}
+
+// The start of the text after the last '/' from `base` on. No second byte of
+// a double-byte character is 0x2F, so every '/' is a separator: the system
+// takes it for one, and so do URLs and the plug-ins that cut there.
+const char *AfterLastSlash(const char *base, const char *end) {
+    const char *p = end;
+    while (p > base && p[-1] != '/') {
+        --p;
+    }
+    return p;
+}
+
+// How many bytes a repaired title may take before its NUL: the host's buffer
+// holds at least 256, and at least as many as the inner plug-in wrote.
+int TitleRoom(const char *title) {
+    int written = static_cast<int>(EndOf(title) - title);
+    return written > kTitleMax ? written : kTitleMax;
+}
+
+// The first `length` bytes of a text that starts at a character, less a
+// first byte of a double-byte character at the end, whose second byte was
+// cut off. As in LeadRunBefore, a final run of lead-range bytes of odd
+// length ends in such a first byte.
+int WholeCharacters(const char *text, int length) {
+    const char *run = LeadRunBefore(text, text + length);
+    return (text + length - run) % 2 != 0 ? length - 1 : length;
+}
+
+void CopyBytes(char *to, const char *from, int count) {
+    int i = 0;
+    for (; count - i >= static_cast<int>(sizeof(size_t)); i += sizeof(size_t)) {
+        memcpy(to + i, from + i, sizeof(size_t));
+    }
+    for (; i < count; ++i) {
+        to[i] = from[i];
+    }
+}
+
+// Cuts a known extension off the end of the title's `length` bytes, unless
+// nothing would be left, and ends the title there.
+void EndTitle(char *title, int length) {
+    const ExtensionEntry *extension = FindKnownExtension(title, length);
+    if (extension != NULL && length > extension->length + 1) {
+        length -= extension->length + 1;
+    }
+    title[length] = '\0';
+}
+
+// A title made from a name cut inside a character: the characters cut off
+// go back in front, and what the plug-in made of the rest stays.
+void PutBackCutOff(char *title, const char *front, int frontLength, int room) {
+    int own = static_cast<int>(EndOf(title) - title);
+    int length = frontLength + own < room ? frontLength + own : room;
+    // Moved back to front, so that the title is read before it is written.
+    for (int i = length - frontLength; i-- > 0;) {
+        title[frontLength + i] = title[i];
+    }
+    CopyBytes(title, front, frontLength < length ? frontLength : length);
+    EndTitle(title, length < frontLength + own ? WholeCharacters(title, length) : length);
+}
+
+// A title made from a name whose cut was no separator of the name: the
+// whole base name takes its place, without its known extension.
+void PutWholeName(char *title, const char *whole, const char *end, const char *cut,
+                  const ExtensionEntry *extension, int room) {
+    int length = static_cast<int>(end - whole);
+    if (length > room) {
+        length = WholeCharacters(whole, room);
+        extension = FindKnownExtension(whole, length);
+    } else if (whole != cut) {
+        extension = FindKnownExtension(whole, length);
+    }
+    if (extension != NULL) {
+        length -= extension->length + 1;
+    }
+    // A name that ends in a real separator, or is nothing but its extension,
+    // has no title to give; a blank one would lose what the inner plug-in gave.
+    if (length <= 0) {
+        return;
+    }
+    CopyBytes(title, whole, length);
+    title[length] = '\0';
+}
+
 void RepairTitle(const char *path, char *title) {
     const char *end = EndOf(path);
     // What a plug-in that ignores double-byte characters takes for the name.
@@ -159,32 +253,15 @@ void RepairTitle(const char *path, char *title) {
     if (!IsCutFromName(title, cut, stem, count)) {
         return;
     }
-    // No 0x5C byte follows the cut, so the real separator is not after it.
-    const char *whole = CharacterwiseBaseName(path, cut);
-    int length = end - whole < kTitleMax ? static_cast<int>(end - whole) : kTitleMax;
-    if (length != end - whole) {
-        extension = FindKnownExtension(whole, length);
-    } else if (whole != cut) {
-        // The name ends in the cut, whose extensions are known: only longer
-        // ones, reaching back across the cut, are left to ask.
-        extension = FindLongerExtension(whole, length, count, extension);
+    // No 0x5C byte follows the cut, so the real separator is not after it,
+    // but a '/' may be.
+    const char *whole = AfterLastSlash(CharacterwiseBaseName(path, cut), end);
+    int room = TitleRoom(title);
+    if (whole >= cut) {
+        PutWholeName(title, whole, end, cut, extension, room);
+    } else if (StemEndsIn(title, stem)) {
+        PutBackCutOff(title, whole, static_cast<int>(cut - whole), room);
     }
-    if (extension != NULL) {
-        length -= extension->length + 1;
-    }
-    // A name that ends in a real separator, or is nothing but its extension,
-    // has no title to give; a blank one would lose what the inner plug-in gave.
-    if (length <= 0) {
-        return;
-    }
-    int i = 0;
-    for (; length - i >= static_cast<int>(sizeof(size_t)); i += sizeof(size_t)) {
-        memcpy(title + i, whole + i, sizeof(size_t));
-    }
-    for (; i < length; ++i) {
-        title[i] = whole[i];
-    }
-    title[length] = '\0';
 }
 
 } // namespace
