@@ -12,11 +12,21 @@
 // exact value guarantees ANSI strings and a void Init.
 #define IN_VER 0x100
 
+// Flag bits that later hosts accept on top of 0x100 or 0x101: entries that
+// take and give wide-character (UTF-16) strings, and an Init that returns an
+// int.
+#define IN_UNICODE 0x0F000000
+#define IN_INIT_RETURNS_INT 0xF0000000
+
 struct Out_Module;
 
 typedef void(__cdecl *In_ConfigFn)(HWND parent);
 typedef void(__cdecl *In_AboutFn)(HWND parent);
 typedef void(__cdecl *In_InitFn)(void);
+// The Init of a record flagged IN_INIT_RETURNS_INT. A cdecl function gives
+// its result in EAX, so an entry of this type can stand in for either kind:
+// a host of a void Init ignores the result.
+typedef int(__cdecl *In_InitReturningFn)(void);
 typedef void(__cdecl *In_QuitFn)(void);
 typedef void(__cdecl *In_GetFileInfoFn)(char *file, char *title, int *length_in_ms);
 typedef int(__cdecl *In_InfoBoxFn)(char *file, HWND parent);

@@ -36,10 +36,30 @@ void FormatErrorCode(char *out, DWORD code) {
 
 } // namespace
 
+namespace {
+
+// A host may have unloaded the inner library itself through hDllInstance;
+// the system then knows no file name for the handle, and the record is gone.
+bool IsInnerLoaded(void) {
+    char name[8];
+    return g_proxy.innerLibrary != NULL &&
+           GetModuleFileNameA(g_proxy.innerLibrary, name, sizeof name) != 0;
+}
+
+} // namespace
+
+// When the host unloads this library without Quit (a host that only probes
+// its plug-ins, or one that unloads after Init), the record that it handed
+// over still holds entries into this library's image, which is about to go.
+// They go back first, so that the record calls the plug-in itself and a
+// later copy of this library can take it over cleanly. At process exit
+// (`reserved` set) nothing is touched: the other libraries may be gone, and
+// nothing will call through the record again.
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
-    (void)reason;
-    (void)reserved;
     g_proxy.ownInstance = instance;
+    if (reason == DLL_PROCESS_DETACH && reserved == NULL && IsInnerLoaded()) {
+        GiveBackRecord();
+    }
     return TRUE;
 }
 
@@ -67,35 +87,40 @@ void ReportSystemError(HWND owner, const char *caption) {
     }
 }
 
-void __cdecl ReleaseInner(void) {
+void ReleaseInner(void) {
     if (g_proxy.innerLibrary != NULL) {
-        if (g_proxy.savedQuit != NULL) {
-            g_proxy.savedQuit();
-        }
         FreeLibrary(g_proxy.innerLibrary);
-        // A second Quit must not unload a library that is no longer ours.
         g_proxy.innerLibrary = NULL;
     }
+    g_proxy.innerModule = NULL;
+}
+
+void GiveBackRecord(void) {
+    In_Module *module = g_proxy.innerModule;
+    if (g_proxy.stage == kStageIdle || module == NULL) {
+        return;
+    }
+    // Only entries that are still ours: what the inner plug-in changed
+    // itself stays.
+    if (module->Init == reinterpret_cast<In_InitFn>(InitHook)) {
+        module->Init = reinterpret_cast<In_InitFn>(g_proxy.savedInit);
+    }
+    if (g_proxy.stage == kStageRunning) {
+        if (module->Quit == QuitHook) {
+            module->Quit = g_proxy.savedQuit;
+        }
+        if (module->Play == PlayHook) {
+            module->Play = g_proxy.savedPlay;
+        }
+        if (module->GetFileInfo == GetFileInfoHook) {
+            module->GetFileInfo = g_proxy.savedGetFileInfo;
+        }
+    }
     ReleaseExtensionTable();
+    g_proxy.stage = kStageIdle;
 }
 
 namespace {
-
-// True once the export has handed over a record that is still loaded: some
-// hosts enumerate their plug-ins more than once.
-bool IsHandedOver(void) {
-    return g_proxy.innerLibrary != NULL && g_proxy.innerModule != NULL &&
-           g_proxy.innerModule->Init == InitHook;
-}
-
-// Entries saved from an inner library loaded before (a host that asks again
-// after Quit) point into memory that is gone; Init saves them anew.
-void ForgetInner(void) {
-    g_proxy.currentFile[0] = '\0';
-    g_proxy.savedQuit = NULL;
-    g_proxy.savedPlay = NULL;
-    g_proxy.savedGetFileInfo = NULL;
-}
 
 // Puts the inner file's path in moduleName: this library's own path with
 // "vlk" in place of "dll". False, silently, for a path that the system cut
@@ -134,44 +159,46 @@ In_Module *LoadInner(void) {
     return g_proxy.innerModule;
 }
 
-// Only the classic ANSI record guarantees ANSI strings and a void Init.
+bool IsClassicRecord(const In_Module *module) {
+    return module->version == IN_VER;
+}
+
+// A record of wide strings or of an int-returning Init, which later hosts
+// take. Its titles are not this library's to repair (wide names are never
+// cut inside a character), but refusing it would take the plug-in from the
+// player: it is handed over with only Init diverted.
+bool IsFlaggedRecord(const In_Module *module) {
+    DWORD version = static_cast<DWORD>(module->version);
+    DWORD base = version & ~DWORD(IN_UNICODE | IN_INIT_RETURNS_INT);
+    DWORD flags = version & DWORD(IN_UNICODE | IN_INIT_RETURNS_INT);
+    return (base == 0x100 || base == 0x101) &&
+           (flags == IN_UNICODE || flags == IN_INIT_RETURNS_INT ||
+            flags == (IN_UNICODE | IN_INIT_RETURNS_INT));
+}
+
+// A record whose Init is this library's own InitHook was diverted by a copy
+// whose state is gone: its inner Init is not known, so it cannot be run.
 bool IsUsableRecord(const In_Module *module) {
-    return module != NULL && module->Init != NULL && module->version == IN_VER;
+    return module != NULL && module->Init != NULL &&
+           module->Init != reinterpret_cast<In_InitFn>(InitHook) &&
+           (IsClassicRecord(module) || IsFlaggedRecord(module));
 }
 
-} // namespace
-
-extern "C" In_Module *__cdecl winampGetInModule2(void) {
-    if (IsHandedOver()) {
-        return g_proxy.innerModule;
-    }
-    ForgetInner();
-    if (!FindInnerPath()) {
-        return NULL;
-    }
-    In_Module *module = LoadInner();
-    if (!IsUsableRecord(module)) {
-        ReleaseInner();
-        return NULL;
-    }
-    // A record still diverted from an earlier hand-over keeps the inner Init
-    // saved then.
-    if (module->Init != InitHook) {
-        g_proxy.savedInit = module->Init;
-    }
-    module->Init = InitHook;
-    PathStripPathA(g_proxy.moduleName);
-    return module;
+void HandOver(In_Module *module) {
+    g_proxy.passThrough = !IsClassicRecord(module);
+    g_proxy.savedInit = reinterpret_cast<In_InitReturningFn>(module->Init);
+    g_proxy.savedQuit = NULL;
+    g_proxy.savedPlay = NULL;
+    g_proxy.savedGetFileInfo = NULL;
+    g_proxy.currentFile[0] = '\0';
+    module->Init = reinterpret_cast<In_InitFn>(InitHook);
+    g_proxy.stage = kStageHandedOver;
 }
 
-void __cdecl InitHook(void) {
-    In_Module *module = g_proxy.innerModule;
-    // The host wrote its own handle here; the inner plug-in looks up its own
-    // resources and files through it.
-    module->hDllInstance = g_proxy.innerLibrary;
-    g_proxy.savedInit();
-    // The inner Init is where plug-ins fill these in, so they are read only now.
-    // A repeated Init must not save the hooks themselves, which would recurse.
+// Lays the three hooks after the inner Init, which is where plug-ins fill
+// these entries in. A repeated Init must not save the hooks themselves,
+// which would recurse.
+void DivertEntries(In_Module *module) {
     if (module->Quit != QuitHook) {
         g_proxy.savedQuit = module->Quit;
     }
@@ -184,12 +211,68 @@ void __cdecl InitHook(void) {
     module->Quit = QuitHook;
     module->Play = PlayHook;
     module->GetFileInfo = GetFileInfoHook;
-    ReadLeadBytes();
-    ReleaseExtensionTable();
-    BuildExtensionTable(module->FileExtensions);
+    g_proxy.stage = kStageRunning;
+}
+
+} // namespace
+
+// Some hosts ask more than once before Init (an encoder's loader asks three
+// times): they get the record already handed over.
+extern "C" In_Module *__cdecl winampGetInModule2(void) {
+    if (g_proxy.stage != kStageIdle) {
+        return g_proxy.innerModule;
+    }
+    if (!FindInnerPath()) {
+        return NULL;
+    }
+    In_Module *module = LoadInner();
+    if (!IsUsableRecord(module)) {
+        ReleaseInner();
+        return NULL;
+    }
+    HandOver(module);
+    PathStripPathA(g_proxy.moduleName);
+    return module;
+}
+
+int __cdecl InitHook(void) {
+    In_Module *module = g_proxy.innerModule;
+    // The host wrote its own handle here; the inner plug-in looks up its own
+    // resources and files through it.
+    module->hDllInstance = g_proxy.innerLibrary;
+    int result = g_proxy.savedInit();
+    if (!g_proxy.passThrough) {
+        DivertEntries(module);
+        ReadLeadBytes();
+        ReleaseExtensionTable();
+        BuildExtensionTable(module->FileExtensions);
+    }
+    return result;
 }
 
 int __cdecl PlayHook(char *file) {
     RecordCurrentFile(file);
     return g_proxy.savedPlay != NULL ? g_proxy.savedPlay(file) : -1;
+}
+
+// The inner library stays loaded after Quit, and this library never unloads
+// it once the record is handed over. Hosts read the record after Quit (one
+// reads its fields, then unloads this library), so its memory must stay.
+// Hosts that uninstall a plug-in call FreeLibrary on hDllInstance, which
+// holds the inner library's handle from Init on, and so release the
+// reference taken here; a second release from here would unload a library
+// that may be loaded anew, or another one at its address. Unloading it from
+// DllMain instead is what the system warns against. A host that never frees
+// hDllInstance leaves the library loaded until the process ends.
+void __cdecl QuitHook(void) {
+    if (g_proxy.stage != kStageRunning) {
+        return;
+    }
+    if (g_proxy.savedQuit != NULL) {
+        g_proxy.savedQuit();
+    }
+    GiveBackRecord();
+    g_proxy.currentFile[0] = '\0';
+    g_proxy.innerLibrary = NULL;
+    g_proxy.innerModule = NULL;
 }

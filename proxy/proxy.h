@@ -6,12 +6,18 @@
 
 extern "C" In_Module *__cdecl winampGetInModule2(void);
 
-void __cdecl InitHook(void);
+// Init returns what the inner Init returns: an int for records flagged
+// IN_INIT_RETURNS_INT, nothing that the host reads otherwise.
+int __cdecl InitHook(void);
 int __cdecl PlayHook(char *file);
-void __cdecl ReleaseInner(void);
+void __cdecl QuitHook(void);
 
-// Quit needs nothing beyond the export's own clean-up.
-const In_QuitFn QuitHook = ReleaseInner;
+// The export's clean-up when it refuses the inner plug-in: unloads it.
+void ReleaseInner(void);
+
+// Puts the inner plug-in's own entries back into its record where the hooks
+// still stand, and frees the extension table.
+void GiveBackRecord(void);
 
 // Shows the system's text for the calling thread's last error.
 void ReportSystemError(HWND owner, const char *caption);

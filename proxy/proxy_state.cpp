@@ -11,20 +11,42 @@ const int kCopyAttempts = 64;
 
 // Keeps the compiler from moving the name's bytes across the sequence count.
 // Nothing more is needed on x86: its stores become visible in program order
-// and its loads are not reordered with other loads, so one writer and any
-// number of readers see the count and the bytes in the order written here.
+// and its loads are not reordered with other loads, so the one writer that
+// holds the lock and any number of readers see the count and the bytes in
+// the order written here.
 inline void CompilerBarrier(void) {
 #if defined(__GNUC__)
     __asm__ __volatile__("" ::: "memory");
 #endif
 }
 
+// The player calls Play on worker threads for conversion and analysis, so
+// two writers happen. The guard is an exchange, which the 80486 has locked
+// (Windows 95's kernel32 has no InterlockedCompareExchange); it is held only
+// while a name of at most 520 bytes is copied, so a writer that finds it
+// taken waits on it.
+void TakePlayLock(void) {
+    while (__sync_lock_test_and_set(&g_proxy.playLock, 1) != 0) {
+        while (g_proxy.playLock != 0) {
+            CompilerBarrier();
+        }
+    }
+}
+
+void ReleasePlayLock(void) {
+    __sync_lock_release(&g_proxy.playLock);
+}
+
 } // namespace
 
 // Play may run on a decoding thread while titles are asked for on another.
 // The count is odd while the name is rewritten, so that a reader can tell a
-// name recorded whole from one it read half old, half new.
+// name recorded whole from one it read half old, half new. One writer at a
+// time: with two, one writer's second increment could make the count even
+// while the other still copies. When two Play calls overlap, the name that
+// stays is the one recorded last, whole.
 void RecordCurrentFile(const char *file) {
+    TakePlayLock();
     g_proxy.playSequence = g_proxy.playSequence + 1;
     CompilerBarrier();
     // A name that does not fit (URLs can be longer) is not kept at all: a
@@ -38,6 +60,7 @@ void RecordCurrentFile(const char *file) {
     }
     CompilerBarrier();
     g_proxy.playSequence = g_proxy.playSequence + 1;
+    ReleasePlayLock();
 }
 
 bool CopyCurrentFile(CurrentFile copy) {

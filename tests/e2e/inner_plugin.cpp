@@ -57,7 +57,13 @@ char g_playing[1024];
     }
 }
 
-[[maybe_unused]] void __cdecl InnerInit(void) {
+#ifdef INNER_INIT_RETURNS
+#define INNER_INIT_RESULT int
+#else
+#define INNER_INIT_RESULT void
+#endif
+
+[[maybe_unused]] INNER_INIT_RESULT __cdecl InnerInit(void) {
     // What the host and the proxy left in the record when Init runs.
     Log("init.hDllInstance", g_module.hDllInstance);
     Log("init.hMainWindow", g_module.hMainWindow);
@@ -73,6 +79,9 @@ char g_playing[1024];
 #endif
     g_module.FileExtensions = g_extensions;
     Log("init");
+#ifdef INNER_INIT_RETURNS
+    return INNER_INIT_RETURNS;
+#endif
 }
 
 } // namespace
@@ -83,10 +92,10 @@ extern "C" __declspec(dllexport) In_Module *__cdecl winampGetInModule2(void) {
 #ifdef INNER_NULL_RECORD
     return nullptr;
 #else
-    g_module.version = INNER_VERSION;
+    g_module.version = static_cast<int>(INNER_VERSION);
     g_module.description = const_cast<char *>("Velkor test inner plug-in");
 #ifndef INNER_NO_INIT
-    g_module.Init = InnerInit;
+    g_module.Init = reinterpret_cast<In_InitFn>(InnerInit);
 #endif
     Log("record", &g_module);
     return &g_module;
