@@ -26,6 +26,11 @@ typedef HMODULE HINSTANCE;
 #define MB_OK 0x00000000
 #define MB_ICONERROR 0x00000010
 #define MB_SETFOREGROUND 0x00010000
+#define LOCALE_USER_DEFAULT 0x0400
+#define LCMAP_SORTKEY 0x00000400
+#define NORM_IGNORECASE 0x00000001
+
+typedef DWORD LCID;
 
 HANDLE WINAPI HeapCreate(DWORD options, SIZE_T initialSize, SIZE_T maximumSize);
 LPVOID WINAPI HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes);
@@ -40,3 +45,5 @@ char *WINAPI StrChrA(const char *s, unsigned short c);
 int WINAPI StrCmpNA(const char *a, const char *b, int count);
 int WINAPI StrCmpNIA(const char *a, const char *b, int count);
 BOOL WINAPI IsDBCSLeadByte(BYTE c);
+int WINAPI LCMapStringA(LCID locale, DWORD flags, const char *source, int length, char *key,
+                        int size);

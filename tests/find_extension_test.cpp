@@ -1,9 +1,12 @@
 #include "title/extension_table.h"
 
+#include "host/in_module.h"
 #include "tests/support/platform_control.h"
 #include "tests/support/test_util.h"
 
 #include <gtest/gtest.h>
+
+#include <ctype.h>
 
 #include <random>
 #include <string>
@@ -121,6 +124,8 @@ TEST_F(FindExtension, IndexAgreesWithAPlainScan) {
         "\x82",     // another one
         "\xB1",     // ｱ, half-width katakana
         "\xDF",     // ﾟ
+        "-",        " ", "_",
+        "\x01", // a control character, which linguistic comparisons may ignore
     };
     std::mt19937 random(932);
     auto piece = [&] { return pieces[random() % pieces.size()]; };
@@ -149,5 +154,50 @@ TEST_F(FindExtension, IndexAgreesWithAPlainScan) {
         }
     }
 }
+
+#ifdef _WIN32
+// The list that a real plug-in hands over: vgmstream's 708 extensions, read
+// from the vendored plug-in after its Init, against names of every kind.
+TEST_F(FindExtension, IndexAgreesWithAPlainScanOnARealList) {
+    std::string path = std::string("Z:") + VELKOR_REAL_PLUGINS_DIR + "/in_vgmstream.dll";
+    for (char &c : path) {
+        c = c == '/' ? '\\' : c;
+    }
+    HMODULE plugin = LoadLibraryA(path.c_str());
+    ASSERT_NE(nullptr, plugin) << path;
+    auto get = reinterpret_cast<In_Module *(__cdecl *)(void)>(
+        reinterpret_cast<void (*)(void)>(GetProcAddress(plugin, "winampGetInModule2")));
+    ASSERT_NE(nullptr, get);
+    In_Module *module = get();
+    module->hDllInstance = plugin;
+    module->Init();
+    BuildExtensionTable(module->FileExtensions);
+    ASSERT_GT(g_proxy.extensionCount, 700u);
+    std::vector<std::string> tails;
+    for (DWORD i = 0; i < g_proxy.extensionCount; i += 7) {
+        tails.push_back(g_proxy.extensions[i].name);
+    }
+    const std::vector<std::string> pieces = {"a",        "Z",        "3",    ".",    "-",       " ",
+                                             "\x82\xA0", "\x95\x5C", "\x81", "\xB1", "\x82\x60"};
+    std::mt19937 random(708);
+    for (int probe = 0; probe < 5000; ++probe) {
+        std::string name = "\x8B\xC8";
+        int length = random() % 4;
+        for (int k = 0; k < length; ++k) {
+            name += pieces[random() % pieces.size()];
+        }
+        name += ".";
+        std::string tail = tails[random() % tails.size()];
+        for (char &c : tail) {
+            c = random() % 3 == 0 ? static_cast<char>(toupper(static_cast<unsigned char>(c))) : c;
+        }
+        name += random() % 4 == 0 ? pieces[random() % pieces.size()] + tail : tail;
+        ASSERT_EQ(PlainScan(name), Find(name)) << "name " << Escaped(name);
+    }
+    module->Quit();
+    ReleaseExtensionTable();
+    FreeLibrary(plugin);
+}
+#endif
 
 } // namespace

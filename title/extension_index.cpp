@@ -5,10 +5,10 @@
 namespace {
 
 // Entries are compared through the platform's linguistic comparison, which
-// folds more than ASCII case and maps every lone lead byte to one character.
-// Between strings of bytes below 0x80 alone it is plain ASCII case folding,
-// which is what lets the index file such entries under their length and
-// their case-folded first and last bytes.
+// folds more than ASCII case, ignores some characters and maps every lone
+// lead byte to one character. Between letters and digits alone it is plain
+// ASCII case folding, which is what lets the index file ASCII-only entries
+// under their length and their case-folded first and last bytes.
 bool IsAsciiByte(unsigned char c) {
     return c != 0 && c < 0x80;
 }
@@ -51,28 +51,78 @@ bool EqualAscii(const char *a, const char *b, int count) {
     return i == count;
 }
 
-bool IsExtensionOf(const ExtensionEntry &entry, const char *name, int length) {
+// A tail of letters and digits alone. Against such a tail the platform's
+// comparison of an ASCII-only entry is plain ASCII case folding: letters and
+// digits each weigh something of their own, told apart from their other
+// case only by the case that the comparison ignores, and any other ASCII
+// byte of an entry weighs nothing or weighs unlike every letter and digit.
+bool IsLetterOrDigit(unsigned char c) {
+    return (c >= '0' && c <= '9') || unsigned((c | 0x20) - 'a') < 26u;
+}
+
+// `certain`: the name's tail is letters and digits and the entry ASCII, so
+// that case folding alone answers.
+bool IsExtensionOf(const ExtensionEntry &entry, const char *name, int length, bool certain) {
     int c = entry.length;
     if (length < c + 1 || name[length - c - 1] != '.') {
         return false;
     }
     const char *tail = name + length - c;
-    return EqualAscii(tail, entry.name, c) || StrCmpNIA(tail, entry.name, c) == 0;
+    return EqualAscii(tail, entry.name, c) || (!certain && StrCmpNIA(tail, entry.name, c) == 0);
 }
 
-// Walks a chain from `link` and returns the number of its first entry of at
-// least `shortest` bytes that is the name's extension, or `best` when none
-// before `best` is.
+// Walks a chain from `link` and returns the number of its first entry that
+// is the name's extension, or `best` when none before `best` is.
 DWORD FirstInChain(unsigned short link, const unsigned short *next, const char *name, int length,
-                   int shortest, DWORD best) {
+                   DWORD best, bool certain) {
     DWORD found = best;
     while (link != 0 && DWORD(link - 1) < found) {
         DWORD i = link - 1u;
         const ExtensionEntry &entry = g_proxy.extensions[i];
-        if (entry.length >= shortest && IsExtensionOf(entry, name, length)) {
+        if (IsExtensionOf(entry, name, length, certain)) {
             found = i;
         } else {
             link = next[i];
+        }
+    }
+    return found;
+}
+
+// The platform's sort key of `length` bytes, hashed with the length. Texts
+// that the platform's comparison finds equal have one sort key, so an entry
+// can match a tail only where the hashes agree; the comparison itself then
+// confirms it. False when the platform gives no key.
+bool HashSortKey(const char *text, int length, DWORD *hash) {
+    char key[EXTENSION_KEY_MAX];
+    int size = LCMapStringA(LOCALE_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, text, length, key,
+                            sizeof key);
+    DWORD h = 2166136261u ^ DWORD(length);
+    for (int i = 0; i < size; ++i) {
+        h = (h ^ static_cast<unsigned char>(key[i])) * 16777619u;
+    }
+    *hash = h;
+    return size > 0;
+}
+
+// The first entry of the tail's length and sort key that is the name's
+// extension. Where the platform gives the tail no key, every entry of that
+// length is asked.
+DWORD FirstWithKey(const char *name, int length, int c, DWORD best) {
+    const ExtensionIndex &index = g_proxy.extensionIndex;
+    DWORD hash;
+    if (!HashSortKey(name + length - c, c, &hash)) {
+        return FirstInChain(index.byLength[c], index.nextOfLength, name, length, best, false);
+    }
+    DWORD found = best;
+    unsigned short link = index.byKey[hash & (EXTENSION_BUCKETS - 1)];
+    while (link != 0 && DWORD(link - 1) < found) {
+        DWORD i = link - 1u;
+        const ExtensionEntry &entry = g_proxy.extensions[i];
+        if (index.keyHash[i] == hash && entry.length == c &&
+            IsExtensionOf(entry, name, length, false)) {
+            found = i;
+        } else {
+            link = index.nextByKey[i];
         }
     }
     return found;
@@ -86,11 +136,13 @@ void BuildExtensionIndex(void) {
     DWORD count = g_proxy.extensionCount;
     for (unsigned i = 0; i < EXTENSION_BUCKETS; ++i) {
         index.buckets[i] = 0;
+        index.byKey[i] = 0;
     }
     for (unsigned i = 0; i <= EXTENSION_NAME_MAX; ++i) {
         index.byLength[i] = 0;
+        index.nonAscii[i] = 0;
     }
-    index.nonAscii = 0;
+    index.unkeyed = 0;
     index.longest = 0;
     index.indexedCount = count < INDEXED_EXTENSIONS ? count : INDEXED_EXTENSIONS;
     for (DWORD i = 0; i < count; ++i) {
@@ -103,47 +155,48 @@ void BuildExtensionIndex(void) {
         unsigned short link = static_cast<unsigned short>(i + 1);
         index.nextOfLength[i] = index.byLength[entry.length];
         index.byLength[entry.length] = link;
-        unsigned short &head =
-            IsAsciiOnly(entry) ? index.buckets[BucketOf(entry.name, entry.length)] : index.nonAscii;
-        index.nextInBucket[i] = head;
-        head = link;
+        if (IsAsciiOnly(entry)) {
+            unsigned short &head = index.buckets[BucketOf(entry.name, entry.length)];
+            index.nextInBucket[i] = head;
+            head = link;
+        } else {
+            index.nonAscii[entry.length] = 1;
+        }
+        unsigned short &keyed = HashSortKey(entry.name, entry.length, &index.keyHash[i])
+                                    ? index.byKey[index.keyHash[i] & (EXTENSION_BUCKETS - 1)]
+                                    : index.unkeyed;
+        index.nextByKey[i] = keyed;
+        keyed = link;
     }
 }
 
 const ExtensionEntry *FindKnownExtension(const char *name, int length) {
-    return FindLongerExtension(name, length, 1, NULL);
-}
-
-const ExtensionEntry *FindLongerExtension(const char *name, int length, int shortest,
-                                          const ExtensionEntry *before) {
     const ExtensionIndex &index = g_proxy.extensionIndex;
-    DWORD none = before != NULL ? DWORD(before - g_proxy.extensions) : g_proxy.extensionCount;
-    DWORD best = none;
-    if (name != NULL && length >= 2 && none != 0 && shortest <= index.longest) {
+    DWORD best = g_proxy.extensionCount;
+    if (name != NULL && length >= 2 && best != 0) {
         const char *end = name + length;
-        // Only lengths with a dot before them can match. While the tail is
-        // ASCII, an ASCII-only entry can match only from its own bucket;
-        // once the tail reaches a byte of 0x80 or above, only the platform's
-        // comparison knows what is equal, so every entry of that length is
-        // asked.
-        bool asciiTail = true;
+        // Only lengths of some entry, with a dot before them, can match.
+        // While the tail is letters and digits, an ASCII-only entry matches
+        // only from its own bucket, and case folding says which; entries
+        // with high bytes, and any other tail, are found by sort key.
+        bool plainTail = true;
         int reach = index.longest < length - 1 ? index.longest : length - 1;
         for (int c = 1; c <= reach; ++c) {
-            asciiTail = asciiTail && IsAsciiByte(static_cast<unsigned char>(end[-c]));
-            if (c >= shortest && end[-c - 1] == '.') {
-                if (asciiTail) {
-                    best = FirstInChain(index.buckets[BucketOf(end - c, c)], index.nextInBucket,
-                                        name, length, shortest, best);
-                } else {
-                    best = FirstInChain(index.byLength[c], index.nextOfLength, name, length,
-                                        shortest, best);
-                }
+            plainTail = plainTail && IsLetterOrDigit(static_cast<unsigned char>(end[-c]));
+            if (end[-c - 1] != '.' || index.byLength[c] == 0) {
+                continue;
+            }
+            if (plainTail) {
+                best = FirstInChain(index.buckets[BucketOf(end - c, c)], index.nextInBucket, name,
+                                    length, best, true);
+            }
+            if (!plainTail || index.nonAscii[c]) {
+                best = FirstWithKey(name, length, c, best);
             }
         }
-        best = FirstInChain(index.nonAscii, index.nextInBucket, name, length, shortest, best);
+        best = FirstInChain(index.unkeyed, index.nextByKey, name, length, best, false);
         for (DWORD i = index.indexedCount; i < best; ++i) {
-            if (g_proxy.extensions[i].length >= shortest &&
-                IsExtensionOf(g_proxy.extensions[i], name, length)) {
+            if (IsExtensionOf(g_proxy.extensions[i], name, length, false)) {
                 best = i;
             }
         }

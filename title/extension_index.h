@@ -1,7 +1,9 @@
 // The lookup over the extension table. The player asks for a title for every
 // playlist entry and each query looks up extensions twice at most, so the
-// lookup asks the platform's comparison only about the few entries that can
-// match a name, and not even about those where the answer is certain.
+// lookup asks the platform's comparison only about the entries that can
+// match a name, and not even about those where the answer is certain. No
+// lookup's cost grows with the number of entries: real plug-ins list
+// hundreds.
 #pragma once
 
 #include "host/platform.h"
@@ -18,16 +20,24 @@ struct ExtensionEntry;
 // Buckets of the index; a power of two.
 #define EXTENSION_BUCKETS 256
 
+// Longest sort key asked of the platform; a longer one is not used.
+#define EXTENSION_KEY_MAX 512
+
 // Chains of entry numbers plus one, so that 0 ends a chain; every chain runs
 // in table order.
 struct ExtensionIndex {
     unsigned short buckets[EXTENSION_BUCKETS];       // ASCII-only entries, by length and ends
+    unsigned short byKey[EXTENSION_BUCKETS];         // entries by length and sort key
     unsigned short byLength[EXTENSION_NAME_MAX + 1]; // every indexed entry, by its length
-    unsigned short nonAscii;                         // entries with a byte of 0x80 or above
-    unsigned short nextInBucket[INDEXED_EXTENSIONS]; // links of buckets and of nonAscii
+    unsigned short unkeyed;                          // entries the platform gave no sort key
+    unsigned short nextInBucket[INDEXED_EXTENSIONS]; // links of buckets
+    unsigned short nextByKey[INDEXED_EXTENSIONS];    // links of byKey and of unkeyed
     unsigned short nextOfLength[INDEXED_EXTENSIONS]; // links of byLength
-    DWORD indexedCount;                              // entries [0, indexedCount) are in the chains
-    int longest;                                     // the longest length among all entries
+    DWORD keyHash[INDEXED_EXTENSIONS];               // each keyed entry's sort key, hashed
+    unsigned char
+        nonAscii[EXTENSION_NAME_MAX + 1]; // whether some entry of a length has a high byte
+    DWORD indexedCount;                   // entries [0, indexedCount) are in the chains
+    int longest;                          // the longest length among all entries
 };
 
 // Threads the chains over the table as it stands.
@@ -36,9 +46,3 @@ void BuildExtensionIndex(void);
 // The first entry, in table order, that is the extension of the name's first
 // `length` bytes (after a '.', compared without regard to case), or null.
 const ExtensionEntry *FindKnownExtension(const char *name, int length);
-
-// The same lookup limited to extensions of at least `shortest` bytes; an
-// entry found must come before `before`, which is the answer when none does
-// (null: the whole table is searched).
-const ExtensionEntry *FindLongerExtension(const char *name, int length, int shortest,
-                                          const ExtensionEntry *before);

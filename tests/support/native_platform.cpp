@@ -177,6 +177,23 @@ int WINAPI StrCmpNIA(const char *a, const char *b, int count) {
     return CompareBytes(a, b, count, true);
 }
 
+// A sort key that orders as the stand-in comparisons above do: the bytes with
+// ASCII case folded, and a 0 at the end. Only the key that StrCmpNIA's
+// folding gives is modelled.
+int WINAPI LCMapStringA(LCID, DWORD flags, const char *source, int length, char *key, int size) {
+    if (flags != (LCMAP_SORTKEY | NORM_IGNORECASE) || length < 0 || length + 1 > size) {
+        return 0;
+    }
+    for (int i = 0; i < length; ++i) {
+        key[i] = static_cast<char>(FoldAscii(static_cast<unsigned char>(source[i])));
+        if (key[i] == 0) {
+            key[i] = 1; // a NUL among the bytes, which a real key never holds
+        }
+    }
+    key[length] = 0;
+    return length + 1;
+}
+
 // The lead bytes of the code pages that the tests choose from.
 BOOL WINAPI IsDBCSLeadByte(BYTE c) {
     switch (platform_control::ChosenCodePage()) {
