@@ -60,7 +60,8 @@ bench: build wine
 	@echo "== Platform: the real DLL under Wine, code page 932"
 	@tools/wine-session.sh start
 	@cd build/win32-msvcrt && ../../tools/wine-run.sh bench/platform_bench.exe velkor.dll \
-	  bench/bench_inner.dll; status=$$?; ../../tools/wine-session.sh stop; exit $$status
+	  bench/bench_inner.dll ../../tests/real-plugins/in_vgmstream.dll; status=$$?; \
+	  ../../tools/wine-session.sh stop; exit $$status
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -1,6 +1,6 @@
 // The inner plug-in of the platform benchmark: byte-wise titles, and an
 // extension list of a chosen length built in Init, the matching extension
-// last, the way the benchmark host asks for it.
+// last, or a real plug-in's own list, the way the benchmark host asks for it.
 #include "examples/bytewise_title.h"
 #include "host/in_module.h"
 
@@ -12,6 +12,7 @@ namespace {
 In_Module g_module;
 int g_extensionCount = 4;
 char g_list[16 * 1024];
+bool g_listGiven = false;
 
 void __cdecl BenchGetFileInfo(char *file, char *title, int *length_in_ms) {
     if (length_in_ms != nullptr) {
@@ -29,6 +30,13 @@ int __cdecl BenchPlay(char *) {
 void __cdecl BenchQuit(void) {}
 
 void __cdecl BenchInit(void) {
+    g_module.FileExtensions = g_list;
+    g_module.GetFileInfo = BenchGetFileInfo;
+    g_module.Play = BenchPlay;
+    g_module.Quit = BenchQuit;
+    if (g_listGiven) {
+        return;
+    }
     static const char *common[] = {"mp2", "ogg", "wav", "flac", "aac", "m4a", "wma", "ape"};
     int used = 0;
     for (int i = 0; i < g_extensionCount - 1; ++i) {
@@ -37,16 +45,21 @@ void __cdecl BenchInit(void) {
     }
     used += snprintf(g_list + used, sizeof g_list - used, "mp3") + 1;
     memcpy(g_list + used, "Audio\0", 7);
-    g_module.FileExtensions = g_list;
-    g_module.GetFileInfo = BenchGetFileInfo;
-    g_module.Play = BenchPlay;
-    g_module.Quit = BenchQuit;
 }
 
 } // namespace
 
 extern "C" __declspec(dllexport) void __cdecl benchSetExtensionCount(int count) {
     g_extensionCount = count;
+    g_listGiven = false;
+}
+
+// A whole list, pairs of strings ended by an empty one, `size` bytes in all.
+extern "C" __declspec(dllexport) void __cdecl benchSetExtensionList(const char *list, int size) {
+    if (size > 0 && size <= static_cast<int>(sizeof g_list)) {
+        memcpy(g_list, list, size);
+        g_listGiven = true;
+    }
 }
 
 extern "C" __declspec(dllexport) In_Module *__cdecl winampGetInModule2(void) {
