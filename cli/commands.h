@@ -16,8 +16,20 @@ int Scan(const std::string &folder);
 // Velkor copy, whose own plug-in is checked.
 int Check(const std::string &plugin, const std::vector<std::string> &files, Verdict *verdict);
 
-int Install(const std::string &plugin, const std::string &runtime);
+// `runtimeGiven`: the user chose the runtime; a copy being updated keeps its
+// own otherwise.
+int Install(const std::string &plugin, const std::string &runtime, bool runtimeGiven);
 int Uninstall(const std::string &plugin);
+
+// Replaces a copy of Velkor older than the program's own (or of another
+// runtime, when one is given) by the program's, all or nothing.
+int UpdateCopy(const std::string &plugin, const std::string &runtime, bool runtimeGiven);
+
+// Every older copy in the folder.
+int Update(const std::string &folder, const std::string &runtime, bool runtimeGiven);
+
+// The files that the player loads as input plug-ins, in_*.dll, sorted.
+std::vector<std::string> InputPlugins(const std::string &folder);
 
 // The velkor.dll of a runtime ("msvcrt" or "msvcr70"), in its folder beside
 // the program, as the package lays them out.

@@ -3,6 +3,8 @@
 #include "cli/messages.h"
 #include "cli/text.h"
 
+#include <stdlib.h>
+
 namespace {
 
 void ClearReadOnly(const std::string &path) {
@@ -10,6 +12,24 @@ void ClearReadOnly(const std::string &path) {
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
         SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
     }
+}
+
+// The tests end the program after a given number of file steps
+// (VELKOR_END_AFTER_STEP=N), as a crash, a closed window or a power cut
+// would, to see that every state that this leaves is told apart and
+// recovered.
+DWORD EndIfAsked(DWORD error) {
+    static int taken = 0;
+    static int endAfter = -1;
+    if (endAfter < 0) {
+        char value[16];
+        DWORD length = GetEnvironmentVariableA("VELKOR_END_AFTER_STEP", value, sizeof value);
+        endAfter = length > 0 && length < sizeof value ? atoi(value) : 0;
+    }
+    if (error == 0 && endAfter > 0 && ++taken == endAfter) {
+        TerminateProcess(GetCurrentProcess(), 9);
+    }
+    return error;
 }
 
 class SystemOps : public FileOps {
@@ -41,16 +61,16 @@ class SystemOps : public FileOps {
         // A read-only velkor.dll, as copied from a CD, would give a copy
         // that uninstall cannot delete.
         ClearReadOnly(to);
-        return 0;
+        return EndIfAsked(0);
     }
 
     DWORD Rename(const std::string &from, const std::string &to) override {
-        return MoveFileA(from.c_str(), to.c_str()) ? 0 : GetLastError();
+        return EndIfAsked(MoveFileA(from.c_str(), to.c_str()) ? 0 : GetLastError());
     }
 
     DWORD Remove(const std::string &path) override {
         ClearReadOnly(path);
-        return DeleteFileA(path.c_str()) ? 0 : GetLastError();
+        return EndIfAsked(DeleteFileA(path.c_str()) ? 0 : GetLastError());
     }
 };
 
@@ -159,19 +179,6 @@ std::string SpareName(const std::string &front, const std::string &suffix) {
     return name;
 }
 
-std::vector<FileStep> InstallSteps(const FolderPlan &plan) {
-    return {{FileStep::kCopy, plan.velkor, plan.spare},
-            {FileStep::kRename, plan.front, plan.inner},
-            {FileStep::kRename, plan.spare, plan.front},
-            {FileStep::kVerify, std::string(), plan.front}};
-}
-
-std::vector<FileStep> UninstallSteps(const FolderPlan &plan) {
-    return {{FileStep::kRename, plan.front, plan.spare},
-            {FileStep::kRename, plan.inner, plan.front},
-            {FileStep::kRemove, plan.spare, std::string()}};
-}
-
 StepsOutcome RunSteps(FileOps &ops, Verifier *verifier, const std::vector<std::string> &changed,
                       const std::vector<FileStep> &steps) {
     StepsOutcome outcome;
@@ -204,6 +211,10 @@ StepsOutcome RunSteps(FileOps &ops, Verifier *verifier, const std::vector<std::s
 }
 
 std::wstring DescribeFailure(const StepsOutcome &outcome, bool installing) {
+    return DescribeFailure(outcome, installing ? msg::kInstallFailed : msg::kUninstallFailed);
+}
+
+std::wstring DescribeFailure(const StepsOutcome &outcome, const Text &failedText) {
     const FileStep &failed = outcome.failed;
     if (outcome.exitCode == 2) {
         return Say(msg::kCannotChange, Wide(failed.from), SystemText(outcome.error, failed.from),
@@ -211,8 +222,7 @@ std::wstring DescribeFailure(const StepsOutcome &outcome, bool installing) {
     }
     std::wstring reason =
         failed.kind == FileStep::kVerify ? outcome.why : Reason(failed, outcome.error);
-    std::wstring text =
-        Say(installing ? msg::kInstallFailed : msg::kUninstallFailed, StepText(failed), reason);
+    std::wstring text = Say(failedText, StepText(failed), reason);
     if (outcome.exitCode == 3) {
         return text + Say(msg::kRestored);
     }

@@ -3,6 +3,9 @@
 // tests can make any one of them fail.
 #pragma once
 
+#include "cli/messages.h"
+#include "cli/plugin_files.h"
+
 #include <windows.h>
 
 #include <string>
@@ -30,25 +33,8 @@ class Verifier {
     virtual bool Verify(std::wstring *why) = 0;
 };
 
-struct FileStep {
-    enum Kind { kCheck, kCopy, kRename, kRemove, kVerify };
-    Kind kind;
-    std::string from; // the file checked or removed, for kCheck and kRemove
-    std::string to;   // the front, for kVerify
-};
-
-struct FolderPlan {
-    std::string front;  // in_xxx.dll
-    std::string inner;  // in_xxx.vlk
-    std::string spare;  // a temporary name in the same folder
-    std::string velkor; // the velkor.dll that install copies
-};
-
 // A free temporary name in the front's folder for `suffix`.
 std::string SpareName(const std::string &front, const std::string &suffix);
-
-std::vector<FileStep> InstallSteps(const FolderPlan &plan);
-std::vector<FileStep> UninstallSteps(const FolderPlan &plan);
 
 struct StepsOutcome {
     int exitCode = 0;     // 0 done, 2 a check failed, 3 put back, 4 not put back
@@ -65,5 +51,7 @@ struct StepsOutcome {
 StepsOutcome RunSteps(FileOps &ops, Verifier *verifier, const std::vector<std::string> &changed,
                       const std::vector<FileStep> &steps);
 
-// What happened, for the user. `installing` chooses the words.
+// What happened, for the user. `installing` chooses the words; `failed`
+// gives them.
 std::wstring DescribeFailure(const StepsOutcome &outcome, bool installing);
+std::wstring DescribeFailure(const StepsOutcome &outcome, const Text &failed);

@@ -6,6 +6,7 @@
 #include "cli/folder_steps.h"
 #include "cli/test_names.h"
 #include "cli/text.h"
+#include "cli/velkor_copy.h"
 
 namespace {
 
@@ -75,20 +76,12 @@ DWORD LoadMsvcr70(const std::string &plugin) {
     return error;
 }
 
-// The checks before install, each of which stops it; 0 when all pass.
-int CheckInstall(const std::string &plugin, const std::string &runtime) {
-    std::string inner = InnerOf(plugin);
+// The Velkor that install copies must be there, with its runtime; 0 when
+// it is.
+int CheckVelkor(const std::string &plugin, const std::string &runtime) {
     std::string velkor = VelkorDll(runtime);
     DWORD runtimeError = 0;
-    if (!FileExists(plugin)) {
-        Err(Say(msg::kNotFound, Wide(plugin), SystemText(ERROR_FILE_NOT_FOUND, plugin)));
-    } else if (!EndsWithNoCase(plugin, ".dll")) {
-        Err(Say(msg::kNotDll, Name(plugin)));
-    } else if (IsVelkorCopy(plugin)) {
-        Err(Say(msg::kAlreadyCopy, Name(plugin), Name(inner)));
-    } else if (GetFileAttributesA(inner.c_str()) != INVALID_FILE_ATTRIBUTES) {
-        Err(Say(msg::kInnerExists, Wide(inner)));
-    } else if (!FileExists(velkor) || !IsVelkorCopy(velkor)) {
+    if (!FileExists(velkor) || !IsVelkorCopy(velkor)) {
         Err(Say(msg::kNoRuntime, Wide(velkor)));
     } else if (runtime == "msvcr70" && (runtimeError = LoadMsvcr70(plugin)) != 0) {
         Err(Say(msg::kNoMsvcr70, SystemText(runtimeError, "MSVCR70.dll")));
@@ -98,11 +91,156 @@ int CheckInstall(const std::string &plugin, const std::string &runtime) {
     return 2;
 }
 
+// Every name that the change will use must fit the system's ANSI file calls,
+// before the first step is taken: a change that could not take its last
+// step would have to be taken back.
+bool NamesFit(const PluginFiles &files, const std::string &spare) {
+    for (const std::string &name : NamesUsed(files, spare)) {
+        size_t length = Wide(name).size();
+        if (length >= MAX_PATH) {
+            Err(Say(msg::kNameTooLong, Wide(name), Number(static_cast<DWORD>(length))));
+            return false;
+        }
+    }
+    return true;
+}
+
+// Deletes the spare copies of Velkor that a change cut short left.
+void RemoveSpares(const std::vector<std::string> &spares) {
+    for (const std::string &spare : spares) {
+        DWORD error = SystemFileOps().Remove(spare);
+        if (error == 0) {
+            Out(Say(msg::kSpareDeleted, Name(spare)));
+        } else {
+            Err(Say(msg::kSpareKept, Name(spare), SystemText(error, spare)));
+        }
+    }
+}
+
+// The files that the first step of `steps` changes, for the check that
+// they can be changed at all.
+std::vector<std::string> ChangedBy(const std::vector<FileStep> &steps) {
+    if (steps.empty() || steps[0].kind == FileStep::kCopy) {
+        return {};
+    }
+    return {steps[0].from};
+}
+
+// X.vlk without X.dll: the plug-in takes its name back, and the player has
+// it again, alone.
+int TakeBack(const PluginFiles &files) {
+    Out(Say(msg::kTakingBack, Name(files.dllPath), Name(files.vlk.path)));
+    Recovery recovery = PlanRecovery(files, false, std::string(), std::string());
+    StepsOutcome outcome =
+        RunSteps(SystemFileOps(), NULL, ChangedBy(recovery.steps), recovery.steps);
+    if (outcome.exitCode != 0) {
+        Err(DescribeFailure(outcome, false));
+        return outcome.exitCode;
+    }
+    RemoveSpares(recovery.spares);
+    Out(Say(msg::kTakenBack, Name(files.dllPath)));
+    return 0;
+}
+
+// X.vlk without X.dll, and install asked for: a copy of Velkor takes the
+// name X.dll and is verified, as install would. A plug-in that Velkor
+// cannot front gets its name back instead, so that the player has it.
+int Finish(const PluginFiles &files, const std::string &runtime) {
+    Out(Say(msg::kFinishing, Name(files.dllPath), Name(files.vlk.path)));
+    TestNamesFolder names;
+    ProbeResult alone = RunProbe({files.vlk.path, FolderOf(files.dllPath), names.path(), {}});
+    if (!CanFront(alone)) {
+        Finding finding = Judge(files.vlk.path, alone);
+        Err(Say(msg::kCannotInstall, Name(files.vlk.path), VerdictName(finding.verdict),
+                finding.basis));
+        return TakeBack(files);
+    }
+    std::string spare = SpareName(files.dllPath, kSpareNew);
+    Recovery recovery = PlanRecovery(files, true, VelkorDll(runtime), spare);
+    if (recovery.steps[0].kind == FileStep::kCopy && CheckVelkor(files.dllPath, runtime) != 0) {
+        return 2;
+    }
+    FolderPlan plan = {files.dllPath, files.vlk.path, spare, VelkorDll(runtime)};
+    TitlesVerifier verifier(plan, alone, names.path());
+    StepsOutcome outcome =
+        RunSteps(SystemFileOps(), &verifier, ChangedBy(recovery.steps), recovery.steps);
+    if (outcome.exitCode != 0) {
+        Err(DescribeFailure(outcome, true));
+        return outcome.exitCode;
+    }
+    RemoveSpares(recovery.spares);
+    Out(Say(msg::kFinished, Name(files.dllPath)));
+    return 0;
+}
+
 } // namespace
 
-int Install(const std::string &pluginArgument, const std::string &runtime) {
+int UpdateCopy(const std::string &plugin, const std::string &runtime, bool runtimeGiven) {
+    PluginFiles files = FindPluginFiles(plugin);
+    CopyInfo copy = ReadCopy(plugin);
+    std::string wanted = runtimeGiven ? runtime : copy.runtime;
+    std::string spare = SpareName(plugin, kSpareNew);
+    std::string old = SpareName(plugin, kSpareOld);
+    if (!IsOlderCopy(copy) && wanted == copy.runtime) {
+        Out(Say(msg::kUpToDate, Name(plugin), VersionText(copy), Name(files.vlk.path)));
+        RemoveSpares(SpareCopies(files));
+        return 2;
+    }
+    if (!NamesFit(files, old) || !NamesFit(files, spare) || CheckVelkor(plugin, wanted) != 0) {
+        return 2;
+    }
+    Out(Say(msg::kUpdating, Name(plugin), VersionText(copy), OwnVersion(), Wide(wanted)));
+    TestNamesFolder names;
+    ProbeResult alone = RunProbe({files.vlk.path, FolderOf(plugin), names.path(), {}});
+    if (!CanFront(alone)) {
+        Finding finding = Judge(files.vlk.path, alone);
+        Err(Say(msg::kCannotInstall, Name(files.vlk.path), VerdictName(finding.verdict),
+                finding.basis));
+        return 2;
+    }
+    FolderPlan plan = {plugin, files.vlk.path, spare, VelkorDll(wanted)};
+    TitlesVerifier verifier(plan, alone, names.path());
+    StepsOutcome outcome = RunSteps(SystemFileOps(), &verifier, {plugin}, UpdateSteps(plan, old));
+    if (outcome.exitCode != 0) {
+        Err(DescribeFailure(outcome, msg::kUpdateFailed));
+        return outcome.exitCode;
+    }
+    RemoveSpares(SpareCopies(files));
+    Out(Say(msg::kUpdated, Name(plugin), OwnVersion() + L", " + Wide(wanted),
+            Name(files.vlk.path)));
+    return 0;
+}
+
+int Install(const std::string &pluginArgument, const std::string &runtime, bool runtimeGiven) {
     std::string plugin = FullPath(pluginArgument);
-    int checked = CheckInstall(plugin, runtime);
+    if (!EndsWithNoCase(plugin, ".dll")) {
+        Err(Say(msg::kNotDll, Name(plugin)));
+        return 2;
+    }
+    PluginFiles files = FindPluginFiles(plugin);
+    std::string spare = SpareName(plugin, kSpareNew);
+    if (!NamesFit(files, spare)) {
+        return 2;
+    }
+    switch (StateOf(files)) {
+    case kStateNone:
+        Err(Say(msg::kNotFound, Wide(plugin), SystemText(ERROR_FILE_NOT_FOUND, plugin)));
+        RemoveSpares(SpareCopies(files));
+        return 2;
+    case kStateCutShort:
+        return Finish(files, runtime);
+    case kStateCopyWithoutVlk:
+        Err(Say(msg::kPluginGone, Name(plugin), Name(InnerOf(plugin)), QuotedPath(plugin)));
+        return 2;
+    case kStateLeftoverVlk:
+        Err(Say(msg::kLeftoverInner, Name(plugin), Name(InnerOf(plugin))));
+        return 2;
+    case kStateFronted:
+        return UpdateCopy(plugin, runtime, runtimeGiven);
+    case kStatePlain:
+        break;
+    }
+    int checked = CheckVelkor(plugin, runtime);
     if (checked != 0) {
         return checked;
     }
@@ -117,14 +255,14 @@ int Install(const std::string &pluginArgument, const std::string &runtime) {
     if (finding.verdict == kTitlesCorrectly) {
         Out(Say(msg::kAlreadyCorrect, Name(plugin)));
     }
-    FolderPlan plan = {plugin, InnerOf(plugin), SpareName(plugin, ".velkor-new"),
-                       VelkorDll(runtime)};
+    FolderPlan plan = {plugin, InnerOf(plugin), spare, VelkorDll(runtime)};
     TitlesVerifier verifier(plan, alone, names.path());
     StepsOutcome outcome = RunSteps(SystemFileOps(), &verifier, {plugin}, InstallSteps(plan));
     if (outcome.exitCode != 0) {
         Err(DescribeFailure(outcome, true));
         return outcome.exitCode;
     }
+    RemoveSpares(SpareCopies(files));
     Out(Say(msg::kInstalled, Name(plan.front), Name(plan.inner), Wide(runtime + "\\velkor.dll")));
     const ProbeResult &behind = verifier.behind();
     for (size_t i = 0; i < alone.titles.size() && i < behind.titles.size(); ++i) {
@@ -137,23 +275,82 @@ int Install(const std::string &pluginArgument, const std::string &runtime) {
 
 int Uninstall(const std::string &pluginArgument) {
     std::string plugin = FullPath(pluginArgument);
-    std::string inner = InnerOf(plugin);
-    if (!FileExists(plugin)) {
-        Err(Say(msg::kNotFound, Wide(plugin), SystemText(ERROR_FILE_NOT_FOUND, plugin)));
-        return 2;
-    } else if (!IsVelkorCopy(plugin)) {
-        Err(Say(msg::kNotACopy, Name(plugin)));
-        return 2;
-    } else if (!FileExists(inner)) {
-        Err(Say(msg::kNothingToRestore, Name(plugin), Name(inner)));
+    if (!EndsWithNoCase(plugin, ".dll")) {
+        Err(Say(msg::kNotDll, Name(plugin)));
         return 2;
     }
-    FolderPlan plan = {plugin, inner, SpareName(plugin, ".velkor-old"), std::string()};
-    StepsOutcome outcome = RunSteps(SystemFileOps(), NULL, {plugin, inner}, UninstallSteps(plan));
+    PluginFiles files = FindPluginFiles(plugin);
+    std::string spare = SpareName(plugin, kSpareOld);
+    if (!NamesFit(files, spare)) {
+        return 2;
+    }
+    PluginState state = StateOf(files);
+    std::vector<std::string> spares = SpareCopies(files);
+    if ((state == kStateNone || state == kStatePlain || state == kStateLeftoverVlk) &&
+        !spares.empty()) {
+        // Nothing of Velkor's is in place, but a change cut short left a
+        // spare copy: that is all there is to undo.
+        RemoveSpares(spares);
+        return 0;
+    }
+    switch (state) {
+    case kStateNone:
+        Err(Say(msg::kNotFound, Wide(plugin), SystemText(ERROR_FILE_NOT_FOUND, plugin)));
+        return 2;
+    case kStateCutShort:
+        return TakeBack(files);
+    case kStatePlain:
+    case kStateLeftoverVlk:
+        Err(Say(msg::kNotACopy, Name(plugin)));
+        return 2;
+    case kStateCopyWithoutVlk: {
+        // The player's Preferences page deleted the plug-in: the copy is
+        // Velkor's own file, and goes too.
+        Recovery recovery = PlanRecovery(files, false, std::string(), std::string());
+        StepsOutcome outcome = RunSteps(SystemFileOps(), NULL, {plugin}, recovery.steps);
+        if (outcome.exitCode != 0) {
+            Err(DescribeFailure(outcome, false));
+            return outcome.exitCode;
+        }
+        RemoveSpares(recovery.spares);
+        Out(Say(msg::kCopyRemoved, Name(plugin), Name(InnerOf(plugin))));
+        return 0;
+    }
+    case kStateFronted:
+        break;
+    }
+    FolderPlan plan = {plugin, files.vlk.path, spare, std::string()};
+    StepsOutcome outcome =
+        RunSteps(SystemFileOps(), NULL, {plugin, files.vlk.path}, UninstallSteps(plan));
     if (outcome.exitCode != 0) {
         Err(DescribeFailure(outcome, false));
         return outcome.exitCode;
     }
+    RemoveSpares(SpareCopies(files));
     Out(Say(msg::kUninstalled, Name(plugin)));
     return 0;
+}
+
+int Update(const std::string &folderArgument, const std::string &runtime, bool runtimeGiven) {
+    std::string folder = WithoutSeparator(FullPath(folderArgument));
+    if (!FolderExists(folder)) {
+        Err(Say(msg::kFolderMissing, SystemText(ERROR_PATH_NOT_FOUND, folder)));
+        return 2;
+    }
+    int worst = 0;
+    bool any = false;
+    for (const std::string &plugin : InputPlugins(folder)) {
+        CopyInfo copy = ReadCopy(plugin);
+        bool due = IsOlderCopy(copy) || (runtimeGiven && copy.velkor && copy.runtime != runtime);
+        if (due && FileExists(InnerOf(plugin))) {
+            any = true;
+            int code = UpdateCopy(plugin, runtime, runtimeGiven);
+            worst = code > worst ? code : worst;
+            Out(L"\n");
+        }
+    }
+    if (!any) {
+        Out(Say(msg::kUpdateNone, Wide(folder), OwnVersion()));
+    }
+    return worst;
 }

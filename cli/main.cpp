@@ -4,6 +4,7 @@
 //   velkor scan FOLDER
 //   velkor check PLUGIN.dll [FILE...]
 //   velkor install PLUGIN.dll [--runtime=msvcrt|msvcr70]
+//   velkor update FOLDER [--runtime=msvcrt|msvcr70]
 //   velkor uninstall PLUGIN.dll
 //   velkor PATH...    (files dropped on it in Explorer)
 //
@@ -47,21 +48,35 @@ std::vector<std::wstring> CommandLine() {
     return args;
 }
 
+// cmd passes "C:\Plugins\" with the final backslash escaping the quote, so
+// the argument ends in a quote that no path can hold: the path is what the
+// user meant, without it.
+std::wstring WithoutStrayQuote(std::wstring arg) {
+    if (!arg.empty() && arg.back() == L'"') {
+        arg.pop_back();
+    }
+    return arg;
+}
+
 // Options first, so that --lang applies to every message; 0 when they parse.
 int ParseArguments(const std::vector<std::wstring> &args, Arguments *parsed) {
-    for (const std::wstring &arg : args) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::wstring &arg = args[i];
         std::string ansi;
         if (arg == L"--lang=ja" || arg == L"--lang=en") {
             SetLanguage(arg == L"--lang=ja" ? kJapanese : kEnglish);
-        } else if (arg.compare(0, 10, L"--runtime=") == 0) {
-            ToAnsi(arg.substr(10), &parsed->runtime);
+        } else if (arg.compare(0, 10, L"--runtime=") == 0 ||
+                   (arg == L"--runtime" && i + 1 < args.size())) {
+            // Also "--runtime msvcr70", whose value must not be taken for a
+            // command or a path.
+            ToAnsi(arg == L"--runtime" ? args[++i] : arg.substr(10), &parsed->runtime);
             parsed->runtimeGiven = true;
         } else if (arg == L"-h" || arg == L"--help" || arg == L"/?") {
             parsed->help = true;
         } else if (arg.compare(0, 1, L"-") == 0) {
             Err(Say(msg::kUnknownArgument, arg));
             return 1;
-        } else if (!ToAnsiArgument(arg, &ansi)) {
+        } else if (!ToAnsiArgument(WithoutStrayQuote(arg), &ansi)) {
             Err(Say(msg::kPathNotAnsi, arg));
             return 1;
         } else {
@@ -73,6 +88,21 @@ int ParseArguments(const std::vector<std::wstring> &args, Arguments *parsed) {
         return 1;
     }
     return 0;
+}
+
+// A path with spaces that was not put in quotes arrives as several words;
+// where they join into a path that exists, that is what the user meant.
+int TooManyWords(const std::vector<std::string> &words, const wchar_t *command, const Text &what) {
+    std::string joined = words[1];
+    for (size_t i = 2; i < words.size(); ++i) {
+        joined += " " + words[i];
+    }
+    if (GetFileAttributesA(joined.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        Err(Say(msg::kNeedsQuotes, command, QuotedPath(joined)));
+        return 1;
+    }
+    Err(Say(msg::kMissingArgument, command, Say(what)) + L"\n" + Say(msg::kUsage));
+    return 1;
 }
 
 int MissingArgument(const wchar_t *command, const Text &what) {
@@ -98,7 +128,7 @@ int Dropped(const Arguments &args) {
         } else if ((code = Check(path, {}, &verdict)) == 0 && verdict == kNeedsVelkor &&
                    AskYesNo(Say(msg::kAskInstall, Wide(NameOf(path))))) {
             Out(L"\n");
-            code = Install(path, args.runtime);
+            code = Install(path, args.runtime, args.runtimeGiven);
         }
         worst = code > worst ? code : worst;
         Out(L"\n");
@@ -114,21 +144,38 @@ int Run(const Arguments &args) {
         return 0;
     } else if (args.runtimeGiven &&
                (command == "scan" || command == "check" || command == "uninstall")) {
-        // Only install, also after a drop, copies a runtime's build.
+        // Only install and update, also after a drop, copy a runtime's build.
         Err(Say(msg::kUnknownArgument, L"--runtime=" + Wide(args.runtime)));
         return 1;
     } else if (command == "scan") {
-        return w.size() == 2 ? Scan(w[1]) : MissingArgument(L"scan", msg::kWordFolder);
+        return w.size() == 2  ? Scan(w[1])
+               : w.size() > 2 ? TooManyWords(w, L"scan", msg::kWordFolder)
+                              : MissingArgument(L"scan", msg::kWordFolder);
     } else if (command == "check") {
         return w.size() >= 2 ? Check(w[1], std::vector<std::string>(w.begin() + 2, w.end()), NULL)
                              : MissingArgument(L"check", msg::kWordPlugin);
     } else if (command == "install") {
-        return w.size() == 2 ? Install(w[1], args.runtime)
-                             : MissingArgument(L"install", msg::kWordPlugin);
+        return w.size() == 2  ? Install(w[1], args.runtime, args.runtimeGiven)
+               : w.size() > 2 ? TooManyWords(w, L"install", msg::kWordPlugin)
+                              : MissingArgument(L"install", msg::kWordPlugin);
+    } else if (command == "update") {
+        return w.size() == 2  ? Update(w[1], args.runtime, args.runtimeGiven)
+               : w.size() > 2 ? TooManyWords(w, L"update", msg::kWordFolder)
+                              : MissingArgument(L"update", msg::kWordFolder);
     } else if (command == "uninstall") {
-        return w.size() == 2 ? Uninstall(w[1]) : MissingArgument(L"uninstall", msg::kWordPlugin);
+        return w.size() == 2  ? Uninstall(w[1])
+               : w.size() > 2 ? TooManyWords(w, L"uninstall", msg::kWordPlugin)
+                              : MissingArgument(L"uninstall", msg::kWordPlugin);
     }
     return Dropped(args);
+}
+
+// Ctrl+C, or the console window closed: the children end, and the work
+// folders go, before the system ends the program.
+BOOL WINAPI OnInterrupt(DWORD) {
+    EndChildren();
+    RemoveAllWorkFolders();
+    return FALSE;
 }
 
 } // namespace
@@ -146,6 +193,7 @@ int main() {
     }
     // No "insert a disk" box for a folder on an empty drive.
     SetErrorMode(SEM_FAILCRITICALERRORS);
+    SetConsoleCtrlHandler(OnInterrupt, TRUE);
     SetLanguage(UserLanguage());
     Arguments parsed;
     int code = ParseArguments(args, &parsed);

@@ -55,6 +55,12 @@ std::wstring Say(const Text &text, const std::wstring &a1, const std::wstring &a
     return Fill(text, args, 3);
 }
 
+std::wstring Say(const Text &text, const std::wstring &a1, const std::wstring &a2,
+                 const std::wstring &a3, const std::wstring &a4) {
+    const std::wstring args[] = {a1, a2, a3, a4};
+    return Fill(text, args, 4);
+}
+
 namespace msg {
 
 const Text kUsage = {
@@ -70,6 +76,8 @@ const Text kUsage = {
     L"  velkor install PLUGIN.dll [--runtime=msvcrt|msvcr70]\n"
     L"      Puts Velkor in front of the plug-in: in_xxx.dll becomes in_xxx.vlk, and\n"
     L"      a copy of Velkor takes the name in_xxx.dll. Close the player first.\n"
+    L"  velkor update FOLDER [--runtime=msvcrt|msvcr70]\n"
+    L"      Replaces every copy of Velkor in FOLDER that is older than this one.\n"
     L"  velkor uninstall PLUGIN.dll\n"
     L"      Undoes install.\n"
     L"\n"
@@ -92,6 +100,8 @@ const Text kUsage = {
     L"  velkor install プラグイン.dll [--runtime=msvcrt|msvcr70]\n"
     L"      プラグインの前に Velkor を導入します。in_xxx.dll は in_xxx.vlk になり、\n"
     L"      Velkor のコピーが in_xxx.dll になります。先にプレーヤーを終了してください。\n"
+    L"  velkor update フォルダー [--runtime=msvcrt|msvcr70]\n"
+    L"      フォルダー内の、これより古い Velkor のコピーをすべて置き換えます。\n"
     L"  velkor uninstall プラグイン.dll\n"
     L"      install を元に戻します。\n"
     L"\n"
@@ -139,6 +149,10 @@ const Text kNotInputPlugin = {L"not an input plug-in", L"入力プラグイン�
 const Text kCannotLoad = {L"cannot be loaded", L"読み込めない"};
 const Text kCrashed = {L"crashed", L"異常終了した"};
 const Text kTimedOut = {L"did not answer within 10 s", L"10 秒以内に応答しない"};
+const Text kCannotWork = {L"Velkor copy that cannot work", L"動作できない Velkor のコピー"};
+const Text kCutShort = {L"change cut short", L"途中で止まった変更"};
+const Text kLeftOver = {L"older plug-in left over", L"残された古いプラグイン"};
+const Text kSpareCopy = {L"spare copy of Velkor", L"Velkor の予備のコピー"};
 
 const Text kBasisTitle = {L"%1 -> %2", L"%1 -> %2"};
 const Text kNoTitle = {L"(no title)", L"（曲名なし）"};
@@ -157,6 +171,30 @@ const Text kBasisEndedIn = {L"in %1, it ended the program with exit code %2",
                             L"%1 の中で、終了コード %2 でプログラムを終了させました"};
 const Text kBasisHungIn = {L"in %1", L"%1 の中で"};
 const Text kBasisVelkorSaid = {L"Velkor says %1", L"Velkor のメッセージ: %1"};
+const Text kBasisCopy = {L"Velkor %1, %2", L"Velkor %1、%2"};
+const Text kBasisOlder = {L"older than %1: velkor update", L"%1 より古い: velkor update"};
+const Text kBasisFixUninstall = {L"velkor uninstall %1 removes the copy",
+                                 L"velkor uninstall %1 でコピーを削除できます"};
+const Text kBasisFixRuntime = {L"velkor install --runtime=msvcrt %1 replaces it with the build "
+                               L"that every Windows runs",
+                               L"velkor install --runtime=msvcrt %1 で、どの Windows でも動く"
+                               L"版に置き換えられます"};
+const Text kBasisWideBehind = {L"it fronts a Unicode plug-in, whose titles need no repair",
+                               L"Unicode 版のプラグインの前にあり、曲名の修正は不要です"};
+const Text kBasisCutShort = {L"%1 is missing, so the player has no plug-in for these files: "
+                             L"velkor install %2 finishes the change, velkor uninstall %2 takes "
+                             L"it back",
+                             L"%1 がないため、プレーヤーにはこれらのファイルのプラグインが"
+                             L"ありません: velkor install %2 で変更を完了、velkor uninstall %2 "
+                             L"で元に戻せます"};
+const Text kBasisLeftOver = {L"%1 is no copy of Velkor: the plug-in's installer or an update "
+                             L"replaced it. The player ignores this older plug-in; nothing needs "
+                             L"doing",
+                             L"%1 は Velkor のコピーではありません（プラグインのインストーラーや"
+                             L"更新が置き換えました）。プレーヤーはこの古いプラグインを使い"
+                             L"ません。何もする必要はありません"};
+const Text kBasisSpare = {L"left by a change cut short: velkor uninstall %1 deletes it",
+                          L"途中で止まった変更の残り: velkor uninstall %1 で削除できます"};
 
 const Text kScanHeader = {L"Input plug-ins in %1:\n", L"%1 の入力プラグイン:\n"};
 const Text kScanNone = {L"There are no input plug-ins (in_*.dll) in %1.\n",
@@ -275,5 +313,69 @@ const Text kUninstalled = {L"Done: %1 is the plug-in again, and Velkor's copy is
                            L"Restart the player.\n",
                            L"完了: %1 は元のプラグインに戻り、Velkor のコピーは削除しました。"
                            L"プレーヤーを再起動してください。\n"};
+
+// Changes cut short, and copies kept up to date.
+const Text kFinishing = {
+    L"%1 is missing and %2 is there: an earlier install or update of Velkor was cut short, and "
+    L"the player has no plug-in for these files. Finishing it: a copy of Velkor takes the name "
+    L"%1.\n",
+    L"%1 がなく %2 があります。以前の Velkor の導入または更新が途中で止まり、プレーヤーには"
+    L"これらのファイルのプラグインがありません。導入を完了します: Velkor のコピーが %1 の名前を"
+    L"取ります。\n"};
+const Text kTakingBack = {
+    L"%1 is missing and %2 is there: an earlier change of Velkor was cut short, and the player "
+    L"has no plug-in for these files. Taking it back: %2 takes its name %1 back.\n",
+    L"%1 がなく %2 があります。以前の Velkor の変更が途中で止まり、プレーヤーにはこれらの"
+    L"ファイルのプラグインがありません。元に戻します: %2 の名前を %1 に戻します。\n"};
+const Text kFinished = {L"Done: %1 works again, behind Velkor. Restart the player.\n",
+                        L"完了: %1 は Velkor 経由で再び使えます。プレーヤーを再起動して"
+                        L"ください。\n"};
+const Text kTakenBack = {L"Done: %1 is the plug-in itself again. Restart the player.\n",
+                         L"完了: %1 は元のプラグインに戻りました。プレーヤーを再起動して"
+                         L"ください。\n"};
+const Text kSpareDeleted = {L"Deleted %1, a spare copy of Velkor that an earlier change left.\n",
+                            L"以前の変更が残した Velkor の予備のコピー %1 を削除しました。\n"};
+const Text kSpareKept = {L"Could not delete %1, a spare copy of Velkor: %2\n",
+                         L"Velkor の予備のコピー %1 を削除できませんでした: %2\n"};
+const Text kPluginGone = {
+    L"%1 is a copy of Velkor, but the plug-in behind it, %2, is gone (the player's Preferences "
+    L"page deletes it when the plug-in is uninstalled there). Nothing was changed. To remove "
+    L"the copy: velkor uninstall %3\n",
+    L"%1 は Velkor のコピーですが、その後ろのプラグイン %2 がありません（プレーヤーの設定画面で"
+    L"アンインストールすると削除されます）。何も変更していません。コピーを削除するには: "
+    L"velkor uninstall %3\n"};
+const Text kCopyRemoved = {L"Done: %1 was a copy of Velkor without its plug-in %2; it is "
+                           L"deleted.\n",
+                           L"完了: %1 はプラグイン %2 のない Velkor のコピーだったため、削除"
+                           L"しました。\n"};
+const Text kLeftoverInner = {
+    L"%1 is not a copy of Velkor, and %2 beside it is an older plug-in that the plug-in's own "
+    L"installer or an update left over; the player ignores it. To put Velkor in front of %1, "
+    L"first move %2 out of the folder. Nothing was changed.\n",
+    L"%1 は Velkor のコピーではなく、隣の %2 はプラグイン自身のインストーラーや更新が残した"
+    L"古いプラグインです。プレーヤーはこれを使いません。%1 の前に Velkor を導入するには、先に "
+    L"%2 をフォルダーの外へ移してください。何も変更していません。\n"};
+const Text kUpdating = {L"%1 is a copy of Velkor %2; this program carries %3. Updating it, with "
+                        L"the runtime %4.\n",
+                        L"%1 は Velkor %2 のコピーです。このプログラムは %3 を含んでいます。"
+                        L"ランタイム %4 で更新します。\n"};
+const Text kUpdated = {L"Done: %1 is now a copy of Velkor %2. The plug-in %3 was not touched. "
+                       L"Restart the player.\n",
+                       L"完了: %1 は Velkor %2 のコピーになりました。プラグイン %3 には"
+                       L"触れていません。プレーヤーを再起動してください。\n"};
+const Text kUpdateFailed = {L"Updating failed while %1: %2\n", L"更新に失敗しました（%1）: %2\n"};
+const Text kUpToDate = {L"%1 is already a copy of Velkor %2, in front of %3. Nothing was "
+                        L"changed.\n",
+                        L"%1 はすでに Velkor %2 のコピーで、%3 の前に導入されています。"
+                        L"何も変更していません。\n"};
+const Text kNameTooLong = {
+    L"%1 is too long for Windows' file calls (%2 characters; at most 259). Nothing was changed. "
+    L"Move the player or its Plugins folder to a shorter path.\n",
+    L"%1 は Windows のファイル操作には長すぎます（%2 文字、最大 259 文字）。何も変更して"
+    L"いません。プレーヤーまたは Plugins フォルダーを短いパスへ移してください。\n"};
+const Text kNeedsQuotes = {L"A path with spaces needs quotes: velkor %1 %2\n",
+                           L"空白を含むパスは引用符で囲んでください: velkor %1 %2\n"};
+const Text kUpdateNone = {L"No copy of Velkor in %1 is older than %2.\n",
+                          L"%1 には %2 より古い Velkor のコピーはありません。\n"};
 
 } // namespace msg

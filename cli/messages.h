@@ -24,6 +24,8 @@ std::wstring Say(const Text &text, const std::wstring &a1);
 std::wstring Say(const Text &text, const std::wstring &a1, const std::wstring &a2);
 std::wstring Say(const Text &text, const std::wstring &a1, const std::wstring &a2,
                  const std::wstring &a3);
+std::wstring Say(const Text &text, const std::wstring &a1, const std::wstring &a2,
+                 const std::wstring &a3, const std::wstring &a4);
 
 namespace msg {
 
@@ -36,10 +38,12 @@ extern const Text kNoCutHere, kTestNames;
 
 // Verdicts, and what they rest on.
 extern const Text kNeedsVelkor, kTitlesCorrectly, kFronted, kNoNeed, kCannotFront, kCannotTell,
-    kNotInputPlugin, kCannotLoad, kCrashed, kTimedOut;
+    kNotInputPlugin, kCannotLoad, kCrashed, kTimedOut, kCannotWork, kCutShort, kLeftOver,
+    kSpareCopy;
 extern const Text kBasisTitle, kNoTitle, kBasisFronts, kBasisInnerMissing, kBasisWide,
     kBasisVersion, kBasisNoInit, kBasisNoExport, kBasisNoRecord, kBasisCrashedIn, kBasisEndedIn,
-    kBasisHungIn, kBasisVelkorSaid;
+    kBasisHungIn, kBasisVelkorSaid, kBasisCopy, kBasisOlder, kBasisFixUninstall, kBasisFixRuntime,
+    kBasisWideBehind, kBasisCutShort, kBasisLeftOver, kBasisSpare;
 
 // scan
 extern const Text kScanHeader, kScanNone, kScanColumns, kScanInstallHint, kFolderMissing;
@@ -55,5 +59,10 @@ extern const Text kNotFound, kNotDll, kAlreadyCopy, kInnerExists, kNoRuntime, kN
     kStepRename, kStepRemove, kStepVerify, kInstallFailed, kUninstallFailed, kRestored,
     kRestoreFailed, kManualRename, kManualDelete, kVerifyUnusable, kVerifyNotInner, kVerifyTitle,
     kInstalled, kInstalledTitle, kUndoHint, kNotACopy, kNothingToRestore, kUninstalled;
+
+// changes cut short, and updates
+extern const Text kFinishing, kTakingBack, kFinished, kTakenBack, kSpareDeleted, kSpareKept,
+    kPluginGone, kCopyRemoved, kLeftoverInner, kUpdating, kUpdated, kUpdateFailed, kUpToDate,
+    kNameTooLong, kUpdateNone, kNeedsQuotes;
 
 } // namespace msg

@@ -253,6 +253,28 @@ HANDLE NulHandle() {
                        &inherit, OPEN_EXISTING, 0, NULL);
 }
 
+// The children run in a job that ends them when the program ends, however
+// it ends: a child left behind after Ctrl+C would keep the plug-in loaded,
+// and the file in use. Null where the system will not nest jobs (Windows
+// before 8, inside a job of someone else's): the children then run alone.
+HANDLE ChildrenJob() {
+    static HANDLE job = NULL;
+    static bool made = false;
+    if (!made) {
+        made = true;
+        job = CreateJobObjectW(NULL, NULL);
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits;
+        ZeroMemory(&limits, sizeof limits);
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        if (job != NULL && !SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits,
+                                                    sizeof limits)) {
+            CloseHandle(job);
+            job = NULL;
+        }
+    }
+    return job;
+}
+
 // Starts the child; false when it cannot be started at all.
 bool StartChild(const std::vector<std::string> &args, const std::string &folder,
                 PROCESS_INFORMATION *process) {
@@ -269,10 +291,21 @@ bool StartChild(const std::vector<std::string> &args, const std::string &folder,
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = startup.hStdOutput = startup.hStdError = nul;
     std::wstring current = Wide(folder);
+    // Suspended until it is in the job, so that nothing it starts escapes.
     bool started =
-        CreateProcessW(self.data(), &command[0], NULL, NULL, TRUE, CREATE_NO_WINDOW, NULL,
+        CreateProcessW(self.data(), &command[0], NULL, NULL, TRUE,
+                       CREATE_NO_WINDOW | CREATE_SUSPENDED, NULL,
                        FolderExists(folder) ? current.c_str() : NULL, &startup, process) != 0;
+    DWORD error = GetLastError();
     CloseHandle(nul);
+    if (started) {
+        HANDLE job = ChildrenJob();
+        if (job != NULL) {
+            AssignProcessToJobObject(job, process->hProcess);
+        }
+        ResumeThread(process->hThread);
+    }
+    SetLastError(error);
     return started;
 }
 
@@ -289,13 +322,30 @@ std::string VersionValue(const std::vector<char> &data, const char *name) {
 
 } // namespace
 
+void EndChildren() {
+    HANDLE job = ChildrenJob();
+    if (job != NULL) {
+        TerminateJobObject(job, kStoppedExit);
+    }
+}
+
 ProbeResult RunProbe(const ProbeRequest &request) {
     ProbeResult result;
-    char temp[MAX_PATH];
-    char report[MAX_PATH];
-    if (!GetTempPathA(sizeof temp, temp) || !GetTempFileNameA(temp, "vlk", 0, report)) {
+    // The report lives in a work folder of its own, which an interrupted
+    // program still removes.
+    std::string folder = MakeWorkFolder("-report");
+    std::string report = folder + "\\report.txt";
+    HANDLE created = folder.empty() ? INVALID_HANDLE_VALUE
+                                    : CreateFileA(report.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                                  NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (created == INVALID_HANDLE_VALUE) {
+        result.startError = GetLastError();
+        if (!folder.empty()) {
+            RemoveWorkFolder(folder);
+        }
         return result;
     }
+    CloseHandle(created);
     std::vector<std::string> args = {report, request.plugin, request.home, request.namesFolder};
     args.insert(args.end(), request.files.begin(), request.files.end());
     PROCESS_INFORMATION process;
@@ -316,7 +366,7 @@ ProbeResult RunProbe(const ProbeRequest &request) {
     } else {
         result.startError = GetLastError();
     }
-    DeleteFileA(report);
+    RemoveWorkFolder(folder);
     return result;
 }
 

@@ -51,6 +51,9 @@ struct ProbeResult {
 
 ProbeResult RunProbe(const ProbeRequest &request);
 
+// Ends every child at once, for an interrupted program.
+void EndChildren();
+
 // The child's side: argv after the internal argument. Never returns.
 void RunProbeChild(const std::vector<std::string> &args);
 

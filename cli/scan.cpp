@@ -5,6 +5,8 @@
 #include "cli/console.h"
 #include "cli/test_names.h"
 #include "cli/text.h"
+#include "cli/velkor_copy.h"
+#include "host/in_module.h"
 
 #include <algorithm>
 
@@ -32,30 +34,6 @@ std::vector<std::wstring> Underline(const std::vector<std::wstring> &header) {
         line.push_back(std::wstring(DisplayWidth(cell), L'-'));
     }
     return line;
-}
-
-// The files that the player loads as input plug-ins, by their long names:
-// a pattern also matches short names, which the player's own test does not.
-std::vector<std::string> InputPlugins(const std::string &folder) {
-    std::vector<std::string> found;
-    WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA((folder + "\\in_*.dll").c_str(), &entry);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = entry.cFileName;
-            if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-                CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, name.c_str(), 3, "in_", 3) ==
-                    CSTR_EQUAL &&
-                EndsWithNoCase(name, ".dll")) {
-                found.push_back(folder + "\\" + name);
-            }
-        } while (FindNextFileA(find, &entry));
-        FindClose(find);
-    }
-    std::sort(found.begin(), found.end(), [](const std::string &a, const std::string &b) {
-        return lstrcmpiA(a.c_str(), b.c_str()) < 0;
-    });
-    return found;
 }
 
 std::wstring ExtensionSummary(const std::string &block) {
@@ -98,7 +76,8 @@ std::wstring TitlesTable(const ProbeResult &alone, const ProbeResult &behind, bo
     for (size_t i = 0; i < alone.titles.size(); ++i) {
         const TitleAnswer &answer = alone.titles[i];
         std::string through = i < behind.titles.size() ? behind.titles[i].title : std::string();
-        bool repaired = through != answer.title;
+        // No title behind Velkor is no repair: Velkor gave nothing at all.
+        bool repaired = !through.empty() && through != answer.title;
         differ += repaired;
         rows.push_back({Wide(testNames ? NameOf(answer.file) : answer.file),
                         TitleText(answer.title), TitleText(through),
@@ -121,11 +100,35 @@ ProbeResult ProbeBehindVelkor(const std::string &plugin, const std::string &velk
         CopyFileA(velkor.c_str(), front.c_str(), FALSE)) {
         behind = RunProbe({front, FolderOf(plugin), namesFolder, files});
     }
-    RemoveTree(folder);
+    RemoveWorkFolder(folder);
     return behind;
 }
 
 } // namespace
+
+// The files that the player loads as input plug-ins, by their long names:
+// a pattern also matches short names, which the player's own test does not.
+std::vector<std::string> InputPlugins(const std::string &folder) {
+    std::vector<std::string> found;
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA((folder + "\\in_*.dll").c_str(), &entry);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = entry.cFileName;
+            if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, name.c_str(), 3, "in_", 3) ==
+                    CSTR_EQUAL &&
+                EndsWithNoCase(name, ".dll")) {
+                found.push_back(folder + "\\" + name);
+            }
+        } while (FindNextFileA(find, &entry));
+        FindClose(find);
+    }
+    std::sort(found.begin(), found.end(), [](const std::string &a, const std::string &b) {
+        return lstrcmpiA(a.c_str(), b.c_str()) < 0;
+    });
+    return found;
+}
 
 std::string VelkorDll(const std::string &runtime) {
     char self[MAX_PATH] = "";
@@ -133,13 +136,54 @@ std::string VelkorDll(const std::string &runtime) {
     return FolderOf(self) + runtime + "\\velkor.dll";
 }
 
+namespace {
+
+// The plug-ins whose files are in the folder, each by its X.dll, whether
+// that is there or not: a change cut short may have left only X.vlk, or
+// only a spare copy.
+std::vector<std::string> PluginsWithFiles(const std::string &folder) {
+    std::vector<std::string> found = InputPlugins(folder);
+    for (const char *pattern : {"\\in_*.vlk", "\\in_*.velkor-*"}) {
+        WIN32_FIND_DATAA entry;
+        HANDLE find = FindFirstFileA((folder + pattern).c_str(), &entry);
+        if (find == INVALID_HANDLE_VALUE) {
+            continue;
+        }
+        do {
+            std::string name = entry.cFileName;
+            size_t dot = name.find(".velkor-");
+            dot = dot != std::string::npos ? dot : name.size() - 4;
+            std::string dll = folder + "\\" + name.substr(0, dot) + ".dll";
+            bool known = false;
+            for (const std::string &plugin : found) {
+                known = known || lstrcmpiA(plugin.c_str(), dll.c_str()) == 0;
+            }
+            // The patterns also match short names; only the long ones count.
+            bool ours = EndsWithNoCase(name, ".vlk") || name.find(kSpareNew) != std::string::npos ||
+                        name.find(kSpareOld) != std::string::npos;
+            ours = ours && CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, name.c_str(), 3, "in_",
+                                          3) == CSTR_EQUAL;
+            if (ours && !known && !(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+                found.push_back(dll);
+            }
+        } while (FindNextFileA(find, &entry));
+        FindClose(find);
+    }
+    std::sort(found.begin(), found.end(), [](const std::string &a, const std::string &b) {
+        return lstrcmpiA(a.c_str(), b.c_str()) < 0;
+    });
+    return found;
+}
+
+} // namespace
+
 int Scan(const std::string &folderArgument) {
     std::string folder = WithoutSeparator(FullPath(folderArgument));
     if (!FolderExists(folder)) {
         Err(Say(msg::kFolderMissing, SystemText(ERROR_PATH_NOT_FOUND, folder)));
         return 2;
     }
-    std::vector<std::string> plugins = InputPlugins(folder);
+    std::vector<std::string> plugins = PluginsWithFiles(folder);
     if (plugins.empty()) {
         Out(Say(msg::kScanNone, Wide(folder)));
         return 0;
@@ -152,13 +196,28 @@ int Scan(const std::string &folderArgument) {
     std::vector<std::string> needing;
     for (const std::string &plugin : plugins) {
         Progress(Wide(NameOf(plugin)));
-        Finding finding = IsVelkorCopy(plugin)
-                              ? JudgeCopy(plugin, names.path())
-                              : Judge(plugin, RunProbe({plugin, folder, names.path(), {}}));
-        rows.push_back({Wide(NameOf(plugin)), Shortened(finding.description, kDescriptionCells),
-                        VerdictName(finding.verdict), finding.basis});
-        if (finding.verdict == kNeedsVelkor) {
-            needing.push_back(plugin);
+        PluginFiles files = FindPluginFiles(plugin);
+        PluginState state = StateOf(files);
+        if (state == kStateCutShort) {
+            rows.push_back({Wide(NameOf(files.vlk.path)), std::wstring(), VerdictName(kCutShort),
+                            Say(msg::kBasisCutShort, Wide(NameOf(plugin)), QuotedPath(plugin))});
+        } else if (state != kStateNone) {
+            Finding finding = files.dll.velkor
+                                  ? JudgeCopy(plugin, names.path())
+                                  : Judge(plugin, RunProbe({plugin, folder, names.path(), {}}));
+            rows.push_back({Wide(NameOf(plugin)), Shortened(finding.description, kDescriptionCells),
+                            VerdictName(finding.verdict), finding.basis});
+            if (finding.verdict == kNeedsVelkor) {
+                needing.push_back(plugin);
+            }
+        }
+        if (state == kStateLeftoverVlk) {
+            rows.push_back({Wide(NameOf(files.vlk.path)), std::wstring(), VerdictName(kLeftOver),
+                            Say(msg::kBasisLeftOver, Wide(NameOf(plugin)))});
+        }
+        for (const std::string &spare : SpareCopies(files)) {
+            rows.push_back({Wide(NameOf(spare)), std::wstring(), VerdictName(kSpareCopy),
+                            Say(msg::kBasisSpare, QuotedPath(plugin))});
         }
     }
     Progress(std::wstring());
@@ -213,7 +272,8 @@ int Check(const std::string &pluginArgument, const std::vector<std::string> &fil
     ProbeResult behind = copy ? RunProbe({plugin, FolderOf(plugin), namesFolder, files})
                               : ProbeBehindVelkor(plugin, velkor, namesFolder, files);
     Out(Header(alone, finding) + TitlesTable(alone, behind, files.empty()));
-    if (behind.end != ProbeResult::kFinished || !behind.boxes.empty()) {
+    if (behind.end != ProbeResult::kFinished || !behind.boxes.empty() || !behind.hasRecord ||
+        (behind.version & IN_UNICODE) != 0) {
         Finding through = Judge(copy ? plugin : alonePath, behind);
         std::wstring said;
         for (const std::string &box : behind.boxes) {

@@ -243,6 +243,27 @@ void RemoveTree(const std::string &folder) {
     RemoveDirectoryA(folder.c_str());
 }
 
+namespace {
+
+// The work folders that exist now, so that an interrupted program can still
+// remove them: Ctrl+C runs its handler on a thread of its own.
+CRITICAL_SECTION *WorkFoldersLock() {
+    static CRITICAL_SECTION lock;
+    static bool ready = false;
+    if (!ready) {
+        InitializeCriticalSection(&lock);
+        ready = true;
+    }
+    return &lock;
+}
+
+std::vector<std::string> &WorkFolders() {
+    static std::vector<std::string> folders;
+    return folders;
+}
+
+} // namespace
+
 std::string MakeWorkFolder(const std::string &label) {
     static int counter = 0;
     char temp[MAX_PATH];
@@ -253,10 +274,35 @@ std::string MakeWorkFolder(const std::string &label) {
         snprintf(unique, sizeof unique, "-%lu-%d", GetCurrentProcessId(), ++counter);
         std::string folder = base + "velkor" + label + unique;
         if (CreateDirectoryA(folder.c_str(), NULL)) {
+            EnterCriticalSection(WorkFoldersLock());
+            WorkFolders().push_back(folder);
+            LeaveCriticalSection(WorkFoldersLock());
             return folder;
         }
         if (GetLastError() != ERROR_ALREADY_EXISTS) {
             return std::string();
         }
     }
+}
+
+void RemoveWorkFolder(const std::string &folder) {
+    RemoveTree(folder);
+    EnterCriticalSection(WorkFoldersLock());
+    std::vector<std::string> &folders = WorkFolders();
+    for (size_t i = 0; i < folders.size(); ++i) {
+        if (folders[i] == folder) {
+            folders.erase(folders.begin() + i);
+            break;
+        }
+    }
+    LeaveCriticalSection(WorkFoldersLock());
+}
+
+void RemoveAllWorkFolders() {
+    EnterCriticalSection(WorkFoldersLock());
+    for (const std::string &folder : WorkFolders()) {
+        RemoveTree(folder);
+    }
+    WorkFolders().clear();
+    LeaveCriticalSection(WorkFoldersLock());
 }

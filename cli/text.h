@@ -47,5 +47,9 @@ bool FileExists(const std::string &path);
 bool FolderExists(const std::string &path);
 void RemoveTree(const std::string &folder);
 
-// A folder of the program's own under the temporary folder, new each call.
+// A folder of the program's own under the temporary folder, new each call;
+// removed with what it holds by RemoveWorkFolder, or by
+// RemoveAllWorkFolders when the program is interrupted.
 std::string MakeWorkFolder(const std::string &label);
+void RemoveWorkFolder(const std::string &folder);
+void RemoveAllWorkFolders();

@@ -3,6 +3,7 @@
 #include "cli/console.h"
 #include "cli/test_names.h"
 #include "cli/text.h"
+#include "cli/velkor_copy.h"
 #include "host/in_module.h"
 
 namespace {
@@ -62,7 +63,8 @@ std::wstring VerdictName(Verdict verdict) {
     static const Text *const names[] = {
         &msg::kNeedsVelkor, &msg::kTitlesCorrectly, &msg::kFronted,        &msg::kNoNeed,
         &msg::kCannotFront, &msg::kCannotTell,      &msg::kNotInputPlugin, &msg::kCannotLoad,
-        &msg::kCrashed,     &msg::kTimedOut};
+        &msg::kCrashed,     &msg::kTimedOut,        &msg::kCannotWork,     &msg::kCutShort,
+        &msg::kLeftOver,    &msg::kSpareCopy};
     return Say(*names[verdict]);
 }
 
@@ -76,18 +78,45 @@ Finding Judge(const std::string &path, const ProbeResult &probe) {
     return finding;
 }
 
+// A copy is judged by what it gives the player: the plug-in behind it,
+// working, or nothing that works, with the reason and the fix.
 Finding JudgeCopy(const std::string &path, const std::string &namesFolder) {
     std::string inner = InnerOf(path);
-    Finding finding = {kFronted, std::wstring(), Say(msg::kBasisInnerMissing, Wide(NameOf(inner)))};
-    if (FileExists(inner)) {
-        ProbeResult probe = RunProbe({path, FolderOf(path), namesFolder, {}});
-        Finding through = Judge(path, probe);
-        finding.description = through.description;
-        finding.basis = Say(msg::kBasisFronts, Wide(NameOf(inner))) + L"; " + through.basis;
-        for (const std::string &box : probe.boxes) {
-            finding.basis += L"; " + Say(msg::kBasisVelkorSaid, Wide(box));
-        }
+    std::wstring name = QuotedPath(path);
+    CopyInfo copy = ReadCopy(path);
+    std::wstring version = Say(msg::kBasisCopy, VersionText(copy), Wide(copy.runtime));
+    if (IsOlderCopy(copy)) {
+        version += L", " + Say(msg::kBasisOlder, OwnVersion());
     }
+    if (!FileExists(inner)) {
+        return {kCannotWork, std::wstring(),
+                Say(msg::kBasisInnerMissing, Wide(NameOf(inner))) + L"; " +
+                    Say(msg::kBasisFixUninstall, name) + L"; " + version};
+    }
+    ProbeResult probe = RunProbe({path, FolderOf(path), namesFolder, {}});
+    Finding through = Judge(path, probe);
+    std::wstring said;
+    for (const std::string &box : probe.boxes) {
+        said += L"; " + Say(msg::kBasisVelkorSaid, Wide(box));
+    }
+    if (probe.end == ProbeResult::kFinished && !probe.loaded) {
+        // Its own runtime is missing: MSVCR70.dll on most systems.
+        return {kCannotWork, through.description,
+                through.basis + L"; " + Say(msg::kBasisFixRuntime, name) + L"; " + version};
+    } else if (!probe.boxes.empty() || (probe.end == ProbeResult::kFinished && !probe.hasRecord)) {
+        return {kCannotWork, through.description,
+                through.basis + said + L"; " + Say(msg::kBasisFixUninstall, name) + L"; " +
+                    version};
+    } else if (probe.hasRecord && (probe.version & kWideRecord)) {
+        return {kCannotWork, through.description,
+                Say(msg::kBasisWideBehind) + L"; " + Say(msg::kBasisFixUninstall, name) + L"; " +
+                    version};
+    }
+    Finding finding = through.verdict == kCrashed || through.verdict == kTimedOut
+                          ? through
+                          : Finding{kFronted, through.description, std::wstring()};
+    finding.basis = Say(msg::kBasisFronts, Wide(NameOf(inner))) + L"; " + version + L"; " +
+                    through.basis + said;
     return finding;
 }
 
@@ -113,7 +142,7 @@ TestNamesFolder::TestNamesFolder()
 
 TestNamesFolder::~TestNamesFolder() {
     if (!path_.empty()) {
-        RemoveTree(path_);
+        RemoveWorkFolder(path_);
     }
 }
 

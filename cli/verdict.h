@@ -17,6 +17,10 @@ enum Verdict {
     kCannotLoad,
     kCrashed,
     kTimedOut,
+    kCannotWork, // a copy of Velkor that gives the player no working plug-in
+    kCutShort,   // X.vlk without X.dll: a change was cut short
+    kLeftOver,   // X.vlk beside an X.dll that is no copy of Velkor
+    kSpareCopy,  // a spare copy of Velkor that a change cut short left
 };
 
 struct Finding {

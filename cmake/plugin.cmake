@@ -14,32 +14,36 @@ set(VELKOR_PLUGIN_SOURCES
   ${PROJECT_SOURCE_DIR}/proxy/velkor.def
   ${PROJECT_SOURCE_DIR}/packaging/velkor.rc)
 
-add_library(velkor SHARED ${VELKOR_PLUGIN_SOURCES})
-target_include_directories(velkor PRIVATE ${PROJECT_SOURCE_DIR})
-set_target_properties(velkor PROPERTIES PREFIX "" OUTPUT_NAME velkor)
-target_compile_definitions(velkor PRIVATE
-  VELKOR_VERSION_MAJOR=${PROJECT_VERSION_MAJOR}
-  VELKOR_VERSION_MINOR=${PROJECT_VERSION_MINOR}
-  VELKOR_VERSION_PATCH=${PROJECT_VERSION_PATCH})
-# Windows 95 and 98 run on processors without cmov, MMX or SSE (Pentium MMX,
-# K6-2, K6-III, VIA C3): the code is for the 80486, tuned for today's
-# processors. Loops that look like copies stay loops, so that no runtime
-# function beyond strncpy is imported.
-target_compile_options(velkor PRIVATE
-  $<$<COMPILE_LANGUAGE:CXX>:-Os -march=i486 -mtune=generic -fno-exceptions -fno-rtti
-  -fno-asynchronous-unwind-tables -fno-unwind-tables -fno-stack-protector
-  -fno-threadsafe-statics -fno-ident -fno-tree-loop-distribute-patterns>)
-target_link_options(velkor PRIVATE
-  -nostdlib -nostartfiles -s
-  -Wl,--entry,_DllMain@12
-  -Wl,--enable-stdcall-fixup
-  -Wl,--file-alignment,512
-  -Wl,--dynamicbase -Wl,--nxcompat
-  -Wl,--no-insert-timestamp
-  -Wl,--image-base,0x63300000
-  -Wl,-Map,${CMAKE_BINARY_DIR}/velkor.map)
-target_link_libraries(velkor PRIVATE kernel32 user32 shlwapi ${VELKOR_CRT})
-set_target_properties(velkor PROPERTIES LINKER_LANGUAGE CXX)
+# The plug-in DLL `target` with the version it reports in its resource.
+function(velkor_plugin target major minor patch)
+  add_library(${target} SHARED ${VELKOR_PLUGIN_SOURCES})
+  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
+  set_target_properties(${target} PROPERTIES PREFIX "")
+  target_compile_definitions(${target} PRIVATE
+    VELKOR_VERSION_MAJOR=${major} VELKOR_VERSION_MINOR=${minor} VELKOR_VERSION_PATCH=${patch})
+  # Windows 95 and 98 run on processors without cmov, MMX or SSE (Pentium
+  # MMX, K6-2, K6-III, VIA C3): the code is for the 80486, tuned for today's
+  # processors. Loops that look like copies stay loops, so that no runtime
+  # function beyond strncpy is imported.
+  target_compile_options(${target} PRIVATE
+    $<$<COMPILE_LANGUAGE:CXX>:-Os -march=i486 -mtune=generic -fno-exceptions -fno-rtti
+    -fno-asynchronous-unwind-tables -fno-unwind-tables -fno-stack-protector
+    -fno-threadsafe-statics -fno-ident -fno-tree-loop-distribute-patterns>)
+  target_link_options(${target} PRIVATE
+    -nostdlib -nostartfiles -s
+    -Wl,--entry,_DllMain@12
+    -Wl,--enable-stdcall-fixup
+    -Wl,--file-alignment,512
+    -Wl,--dynamicbase -Wl,--nxcompat
+    -Wl,--no-insert-timestamp
+    -Wl,--image-base,0x63300000
+    -Wl,-Map,${CMAKE_BINARY_DIR}/${target}.map)
+  target_link_libraries(${target} PRIVATE kernel32 user32 shlwapi ${VELKOR_CRT})
+  set_target_properties(${target} PROPERTIES LINKER_LANGUAGE CXX)
+endfunction()
+
+velkor_plugin(velkor ${PROJECT_VERSION_MAJOR} ${PROJECT_VERSION_MINOR} ${PROJECT_VERSION_PATCH})
+set_target_properties(velkor PROPERTIES OUTPUT_NAME velkor)
 
 option(VELKOR_COPY_TO_DIST "Copy the built DLL to dist/" ON)
 if(VELKOR_COPY_TO_DIST)
@@ -55,4 +59,11 @@ if(VELKOR_TESTS)
     COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tools/check-pe.py
             $<TARGET_FILE:velkor> ${CMAKE_BINARY_DIR}/velkor.map ${VELKOR_CRT}.dll
             ${CMAKE_OBJDUMP})
+endif()
+
+if(VELKOR_TESTS)
+  # An older release for the tests of updates: the same DLL, reporting 1.0.0.
+  velkor_plugin(velkor_older 1 0 0)
+  set_target_properties(velkor_older PROPERTIES OUTPUT_NAME velkor-1.0.0
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/cli-stand-ins)
 endif()

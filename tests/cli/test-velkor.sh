@@ -11,6 +11,7 @@ build="$1"
 stand_ins="$2"
 runtime="$3"
 other_runtime=$([ "$runtime" = msvcrt ] && echo msvcr70 || echo msvcrt)
+version="$(cat "$root/VERSION")"
 
 work="$build/cli-test"
 rm -rf "$work"
@@ -85,9 +86,9 @@ before="$(snapshot)"
 row "scan gives every verdict" 0 \
   'in_bytewise\.dll +Velkor stand-in +needs Velkor +ソゾ\.mp3 -> ゾ$' \
   'in_whole\.dll +Velkor stand-in +titles correctly +ソゾ\.mp3 -> ソゾ$' \
-  'in_fronted\.dll +Velkor stand-in +fronted by Velkor +fronts in_fronted\.vlk; ソゾ\.mp3 -> ソゾ$' \
-  'in_orphan\.dll +fronted by Velkor +in_orphan\.vlk is missing$' \
-  'in_broken\.dll +fronted by Velkor +fronts in_broken\.vlk; .*; Velkor says LoadLibrary: ' \
+  "in_fronted\\.dll +Velkor stand-in +fronted by Velkor +fronts in_fronted\\.vlk; Velkor $version, $runtime; ソゾ\\.mp3 -> ソゾ\$" \
+  'in_orphan\.dll +Velkor copy that cannot work +in_orphan\.vlk is missing; velkor uninstall .*in_orphan\.dll removes the copy' \
+  'in_broken\.dll +Velkor copy that cannot work +.*Velkor says LoadLibrary: ' \
   'in_wide\.dll +Velkor stand-in +does not need Velkor +wide-character record, version 0x0F000100$' \
   'in_v101\.dll +Velkor stand-in +Velkor cannot front it +version 0x101$' \
   'in_notitle\.dll +Velkor stand-in +cannot tell +ソゾ\.mp3 -> \(no title\)$' \
@@ -131,15 +132,18 @@ row "install refuses a copy of Velkor" 2 'already a copy of Velkor' \
 row "install needs the runtime's velkor.dll" 2 "$other_runtime\\\\velkor\\.dll is missing" \
   -- --lang=en install --runtime="$other_runtime" "$P\\in_whole.dll"
 echo taken > "$plugins/in_notitle.vlk"
-row "install refuses when the .vlk exists" 2 'in_notitle\.vlk already exists' \
+row "install refuses when an older plug-in is left as the .vlk" 2 \
+  'in_notitle\.vlk beside it is an older plug-in' 'Nothing was changed' \
   -- --lang=en install "${install_runtime[@]}" "$P\\in_notitle.dll"
 rm "$plugins/in_notitle.vlk"
 row "install puts the folder back when the check fails" 3 \
   'the title of ソゾ\.mp3 is \(no title\) behind Velkor, not ソゾ' 'put back as it was' \
   -- --lang=en install "${install_runtime[@]}" "$P\\in_ownname.dll"
 row "uninstall refuses a plug-in" 2 'not a copy of Velkor' -- --lang=en uninstall "$P\\in_whole.dll"
-row "uninstall refuses a copy without its plug-in" 2 'no plug-in to put back' \
+row "uninstall removes a copy without its plug-in" 0 \
+  'in_orphan\.dll was a copy of Velkor without its plug-in in_orphan\.vlk; it is deleted' \
   -- --lang=en uninstall "$P\\in_orphan.dll"
+cp "$build/velkor.dll" "$plugins/in_orphan.dll"
 row "install" 0 'Done: Velkor is in front of in_bytewise\.dll' 'ソゾ\.mp3: ゾ alone, ソゾ behind Velkor' \
   -- --lang=en install "${install_runtime[@]}" "$P\\in_bytewise.dll"
 row "check after install" 0 'in_bytewise\.dll is a copy of Velkor' -- --lang=en check "$P\\in_bytewise.dll"
@@ -147,6 +151,66 @@ row "uninstall" 0 'in_bytewise\.dll is the plug-in again' -- --lang=en uninstall
 after="$(snapshot)"
 names+=("the folder byte for byte as it was")
 [ "$before" = "$after" ] || { failures+=("${names[-1]}"); diff <(echo "$before") <(echo "$after"); }
+
+# A change ended after each of its file steps, as a crash or a closed window
+# would end it: scan names the state, and one command brings back a working
+# plug-in, the user's plug-in byte for byte intact and no spare copy left.
+kill_dir="$work/killed"
+K="$(win "$kill_dir")"
+works() { # in_k.dll alone, or a copy in front of in_k.vlk, and no spares
+  if [ -e "$kill_dir/in_k.vlk" ]; then
+    cmp -s "$kill_dir/in_k.vlk" "$stand_ins/in_bytewise.dll" && [ -e "$kill_dir/in_k.dll" ] &&
+      ! cmp -s "$kill_dir/in_k.dll" "$stand_ins/in_bytewise.dll"
+  else
+    cmp -s "$kill_dir/in_k.dll" "$stand_ins/in_bytewise.dll"
+  fi && [ -z "$(ls "$kill_dir" | grep velkor-)" ]
+}
+# change|step|what scan says|the command that recovers
+kills=(
+  "install|1|in_k\.velkor-new +spare copy of Velkor|install"
+  "install|2|in_k\.vlk +change cut short|install"
+  "install|2|in_k\.vlk +change cut short|uninstall"
+  "install|3|in_k\.dll +.*fronted by Velkor|uninstall"
+  "uninstall|1|in_k\.vlk +change cut short|uninstall"
+  "uninstall|1|in_k\.vlk +change cut short|install"
+  "uninstall|2|in_k\.velkor-old +spare copy of Velkor|uninstall"
+  "update|1|in_k\.velkor-new +spare copy of Velkor|install"
+  "update|2|in_k\.vlk +change cut short|install"
+  "update|3|in_k\.velkor-old +spare copy of Velkor|install"
+)
+for kill in "${kills[@]}"; do
+  IFS='|' read -r change step said recover <<<"$kill"
+  rm -rf "$kill_dir" && mkdir -p "$kill_dir"
+  case "$change" in
+    install) cp "$stand_ins/in_bytewise.dll" "$kill_dir/in_k.dll"; args=(install "${install_runtime[@]}" "$K\\in_k.dll") ;;
+    uninstall) cp "$build/velkor.dll" "$kill_dir/in_k.dll"; cp "$stand_ins/in_bytewise.dll" "$kill_dir/in_k.vlk"
+      args=(uninstall "$K\\in_k.dll") ;;
+    update) cp "$stand_ins/velkor-1.0.0.dll" "$kill_dir/in_k.dll"; cp "$stand_ins/in_bytewise.dll" "$kill_dir/in_k.vlk"
+      args=(update "$K") ;;
+  esac
+  VELKOR_END_AFTER_STEP="$step" "${wine[@]}" "$work/package/velkor.exe" --lang=en "${args[@]}" \
+    </dev/null >/dev/null 2>&1
+  row "$change ended after step $step, then $recover: scan tells it" 0 "$said" -- --lang=en scan "$K"
+  recover_args=("$recover")
+  [ "$recover" = install ] && recover_args+=("${install_runtime[@]}")
+  out="$("${wine[@]}" "$work/package/velkor.exe" --lang=en "${recover_args[@]}" "$K\\in_k.dll" </dev/null 2>&1)"
+  names+=("$change ended after step $step: $recover brings back a working plug-in")
+  works || { failures+=("${names[-1]}"); echo "FAIL: ${names[-1]}"; ls -l "$kill_dir"; echo "$out" | sed 's/^/    /'; }
+done
+
+# An older copy is brought up to date, and its plug-in is never touched.
+rm -rf "$kill_dir" && mkdir -p "$kill_dir"
+cp "$stand_ins/velkor-1.0.0.dll" "$kill_dir/in_k.dll"
+cp "$stand_ins/in_bytewise.dll" "$kill_dir/in_k.vlk"
+row "scan shows an older copy" 0 "in_k\\.dll .*fronted by Velkor .*Velkor 1\\.0\\.0, $runtime, older than $version" \
+  -- --lang=en scan "$K"
+row "update replaces the older copy" 0 "Done: in_k\\.dll is now a copy of Velkor $version" \
+  -- --lang=en update "$K"
+names+=("update: the copy is this release's, the plug-in untouched")
+{ cmp -s "$kill_dir/in_k.dll" "$build/velkor.dll" && cmp -s "$kill_dir/in_k.vlk" "$stand_ins/in_bytewise.dll" &&
+  [ -z "$(ls "$kill_dir" | grep velkor-)" ]; } || { failures+=("${names[-1]}"); ls -l "$kill_dir"; }
+row "update finds nothing older" 0 "No copy of Velkor in .* is older than $version" \
+  -- --lang=en update "$K"
 
 # Files dropped onto the program.
 printf 'y\n' >"$work/yes"
