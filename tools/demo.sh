@@ -2,8 +2,9 @@
 # make demo: velkor.exe, laid out as in the package, on a demo player's
 # Plugins folder under Wine in code page 932. It holds a plug-in that cuts
 # names at the last 0x5C byte and one that titles them correctly:
-# 1. scan, 2. install, 3. the titles alone and behind Velkor, 4. uninstall,
-# and the folder ends byte for byte as it was.
+# 1. scan, 2. install, 3. the titles alone and behind Velkor, 4. an update
+# of an older copy, 5. uninstall, and the folder ends byte for byte as it
+# was.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$root/build/win32-msvcrt"
@@ -36,7 +37,12 @@ echo "== 2. Put Velkor in front of the one that does"
 velkor install "$plugins\\in_demo.dll"
 echo "== 3. Its titles, alone and behind Velkor"
 velkor check "$plugins\\in_demo.dll" 'D:\音楽\表示.mp3' 'ソフト.ogg' '能力テスト.mp2' '十字架.mp3' 'song.mp3'
-echo "== 4. Undo it"
+echo "== 4. Bring an older copy up to date"
+echo "(in_demo.dll is made a copy of Velkor 1.0.0 here, as if installed long ago)"
+cp "$build/cli-stand-ins/velkor-1.0.0.dll" "$demo/Winamp/Plugins/in_demo.dll"
+velkor scan "$plugins"
+velkor update "$plugins"
+echo "== 5. Undo it"
 velkor uninstall "$plugins\\in_demo.dll"
 after="$(listing)"
 echo "$after"
