@@ -171,6 +171,7 @@ const Text kBasisEndedIn = {L"in %1, it ended the program with exit code %2",
                             L"%1 の中で、終了コード %2 でプログラムを終了させました"};
 const Text kBasisHungIn = {L"in %1", L"%1 の中で"};
 const Text kBasisVelkorSaid = {L"Velkor says %1", L"Velkor のメッセージ: %1"};
+const Text kBasisWindow = {L"it showed a window, \"%1\"", L"ウィンドウ「%1」を表示しました"};
 const Text kBasisCopy = {L"Velkor %1, %2", L"Velkor %1、%2"};
 const Text kBasisOlder = {L"older than %1: velkor update", L"%1 より古い: velkor update"};
 const Text kBasisFixUninstall = {L"velkor uninstall %1 removes the copy",

@@ -26,6 +26,9 @@ const DWORD kTitleBuffer = 2048;
 
 HANDLE g_report = INVALID_HANDLE_VALUE;
 
+// The watch for the plug-in's own windows reports from a thread of its own.
+CRITICAL_SECTION g_reportLock;
+
 void Report(const std::string &key, const std::vector<std::string> &fields = {}) {
     std::string line = key;
     for (const std::string &field : fields) {
@@ -33,7 +36,9 @@ void Report(const std::string &key, const std::vector<std::string> &fields = {})
     }
     line += "\n";
     DWORD written = 0;
+    EnterCriticalSection(&g_reportLock);
     WriteFile(g_report, line.data(), static_cast<DWORD>(line.size()), &written, NULL);
+    LeaveCriticalSection(&g_reportLock);
 }
 
 void Stage(const char *entry) {
@@ -82,6 +87,118 @@ std::string OwnerOf(const void *address) {
     return path;
 }
 
+// ---- The player's main window, as plug-ins ask it ----
+
+// Plug-ins ask the player's window in Init, with WM_USER and an id in
+// lParam, and take the answer for a number or a pointer: without a window
+// that answers, some crash. The folders given are the child's own, so that
+// no plug-in writes into the user's settings.
+const UINT kPlayerIpc = WM_USER;
+const LPARAM kIpcGetVersion = 0;
+const LPARAM kIpcGetIniFile = 334;
+const LPARAM kIpcGetIniDirectory = 335;
+const LPARAM kIpcGetPluginDirectory = 336;
+const LPARAM kIpcGetIniFileW = 1334;
+const LPARAM kIpcGetIniDirectoryW = 1335;
+const LPARAM kIpcGetPluginDirectoryW = 1336;
+// A version of the player from the years when these plug-ins were made.
+const LRESULT kPlayerVersion = 0x5066;
+
+struct PlayerAnswers {
+    std::string iniFile, iniDirectory, pluginDirectory;
+    std::wstring iniFileW, iniDirectoryW, pluginDirectoryW;
+};
+PlayerAnswers g_answers;
+HWND g_playerWindow = NULL;
+
+LRESULT CALLBACK PlayerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != kPlayerIpc) {
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    const void *answer = NULL;
+    switch (lParam) {
+    case kIpcGetVersion:
+        return kPlayerVersion;
+    case kIpcGetIniFile:
+        answer = g_answers.iniFile.c_str();
+        break;
+    case kIpcGetIniDirectory:
+        answer = g_answers.iniDirectory.c_str();
+        break;
+    case kIpcGetPluginDirectory:
+        answer = g_answers.pluginDirectory.c_str();
+        break;
+    case kIpcGetIniFileW:
+        answer = g_answers.iniFileW.c_str();
+        break;
+    case kIpcGetIniDirectoryW:
+        answer = g_answers.iniDirectoryW.c_str();
+        break;
+    case kIpcGetPluginDirectoryW:
+        answer = g_answers.pluginDirectoryW.c_str();
+        break;
+    }
+    return reinterpret_cast<LRESULT>(answer);
+}
+
+// A hidden window, as the player's main window is to a plug-in in Init.
+// Without a display, Wine makes no top-level window; a message-only one
+// answers the same messages.
+HWND MakePlayerWindow(const std::string &settings, const std::string &plugins) {
+    g_answers.iniDirectory = settings;
+    g_answers.iniFile = settings + "\\winamp.ini";
+    g_answers.pluginDirectory = WithoutSeparator(plugins);
+    g_answers.iniDirectoryW = Wide(g_answers.iniDirectory);
+    g_answers.iniFileW = Wide(g_answers.iniFile);
+    g_answers.pluginDirectoryW = Wide(g_answers.pluginDirectory);
+    WNDCLASSW windowClass;
+    ZeroMemory(&windowClass, sizeof windowClass);
+    windowClass.lpfnWndProc = PlayerWindowProc;
+    windowClass.hInstance = GetModuleHandleW(NULL);
+    windowClass.lpszClassName = L"VelkorPlayerWindow";
+    RegisterClassW(&windowClass);
+    HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"", WS_OVERLAPPEDWINDOW, 0, 0, 0,
+                                  0, NULL, NULL, windowClass.hInstance, NULL);
+    if (window == NULL) {
+        window = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                 NULL, windowClass.hInstance, NULL);
+    }
+    return window;
+}
+
+// ---- Windows that the plug-in shows ----
+
+// A plug-in that waits on a box or a dialog of its own seems to hang; its
+// windows are reported, with their titles, as they appear.
+BOOL CALLBACK ReportNewWindow(HWND window, LPARAM seenList) {
+    std::vector<HWND> &seen = *reinterpret_cast<std::vector<HWND> *>(seenList);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    bool known = false;
+    for (HWND w : seen) {
+        known = known || w == window;
+    }
+    if (process == GetCurrentProcessId() && window != g_playerWindow && IsWindowVisible(window) &&
+        !known) {
+        seen.push_back(window);
+        wchar_t title[256] = L"";
+        GetWindowTextW(window, title, 256);
+        std::string ansi;
+        ToAnsi(title, &ansi);
+        Report("window", {ansi});
+    }
+    return TRUE;
+}
+
+DWORD WINAPI WatchWindows(LPVOID) {
+    std::vector<HWND> seen;
+    for (;;) {
+        Sleep(250);
+        EnumWindows(ReportNewWindow, reinterpret_cast<LPARAM>(&seen));
+    }
+    return 0;
+}
+
 std::string ExtensionBlock(const char *list) {
     std::string block;
     for (int pairs = 0; list != NULL && *list != '\0' && pairs < 4096; ++pairs) {
@@ -121,7 +238,7 @@ In_Module *LoadRecord(const std::string &plugin) {
         Report("record", {std::to_string(static_cast<unsigned>(module->version)),
                           module->Init != NULL ? "1" : "0", OwnerOf(module),
                           module->description != NULL ? module->description : ""});
-        module->hMainWindow = NULL;
+        module->hMainWindow = g_playerWindow;
         module->hDllInstance = library;
     }
     return module;
@@ -241,6 +358,8 @@ void ReadReport(const std::string &text, ProbeResult *result, bool *finished) {
             result->titles.push_back({f[0], f[1]});
         } else if (key == "crash") {
             result->exception = strtoul(line.c_str() + 6, NULL, 16);
+        } else if (key == "window" && f.size() == 1) {
+            result->windows.push_back(f[0]);
         } else if (key == "finished") {
             *finished = true;
         }
@@ -373,10 +492,16 @@ ProbeResult RunProbe(const ProbeRequest &request) {
 void RunProbeChild(const std::vector<std::string> &args) {
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
     SetUnhandledExceptionFilter(CrashFilter);
+    InitializeCriticalSection(&g_reportLock);
     if (args.size() >= 4) {
         g_report = CreateFileA(args[0].c_str(), GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL, NULL);
         PutOnSearchPath(args[2]);
+        // The settings folder beside the report, in the parent's work folder.
+        std::string settings = FolderOf(args[0]) + "settings";
+        CreateDirectoryA(settings.c_str(), NULL);
+        g_playerWindow = MakePlayerWindow(settings, args[2]);
+        CreateThread(NULL, 0, WatchWindows, NULL, 0, NULL);
         Drive(args[1], args[3], std::vector<std::string>(args.begin() + 4, args.end()));
         Report("finished");
     }

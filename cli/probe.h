@@ -43,9 +43,10 @@ struct ProbeResult {
     DWORD version = 0;
     bool hasInit = false;
     std::string description;
-    std::string recordOwner;        // the module whose image holds the record
-    std::string extensions;         // the FileExtensions block after Init
-    std::vector<std::string> boxes; // Velkor's boxes, as "caption: text"
+    std::string recordOwner;          // the module whose image holds the record
+    std::string extensions;           // the FileExtensions block after Init
+    std::vector<std::string> boxes;   // Velkor's boxes, as "caption: text"
+    std::vector<std::string> windows; // titles of windows that the plug-in showed
     std::vector<TitleAnswer> titles;
 };
 

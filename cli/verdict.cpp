@@ -70,6 +70,10 @@ std::wstring VerdictName(Verdict verdict) {
 
 Finding Judge(const std::string &path, const ProbeResult &probe) {
     Finding finding = RecordFinding(path, probe);
+    // A plug-in that seems to hang is often waiting on a box of its own.
+    for (const std::string &window : probe.windows) {
+        finding.basis += L"; " + Say(msg::kBasisWindow, Wide(window));
+    }
     // One row each: a description may hold line ends.
     finding.description = Wide(probe.description);
     for (wchar_t &c : finding.description) {

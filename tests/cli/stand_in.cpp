@@ -16,7 +16,14 @@ extern "C" __declspec(dllimport) int __cdecl standInDependency(void);
 
 namespace {
 
+#ifdef STAND_IN_HEAP_RECORD
+// The interface lets a plug-in allocate its record instead of keeping it in
+// its image.
+In_Module &g_module =
+    *static_cast<In_Module *>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(In_Module)));
+#else
 In_Module g_module;
+#endif
 #ifdef STAND_IN_MANY_EXTENSIONS
 char g_extensions[] = "a01;a02;a03;a04;a05;a06;a07;a08;a09;a10\0Many\0a11;a12\0More\0";
 #else
@@ -48,6 +55,14 @@ void __cdecl StandInGetFileInfo([[maybe_unused]] char *file, [[maybe_unused]] ch
 [[maybe_unused]] void __cdecl StandInInit(void) {
 #ifdef STAND_IN_CRASH
     *static_cast<volatile int *>(nullptr) = 0;
+#endif
+#ifdef STAND_IN_ASKS_PLAYER
+    // As many plug-ins do: the player's settings folder, used at once.
+    const char *folder = reinterpret_cast<const char *>(
+        SendMessageA(g_module.hMainWindow, WM_USER, 0, 335 /* IPC_GETINIDIRECTORY */));
+    if (lstrlenA(folder) == 0) {
+        *static_cast<volatile int *>(nullptr) = 0;
+    }
 #endif
 #ifdef STAND_IN_DEPENDENCY
     standInDependency();

@@ -21,7 +21,7 @@ plugins="$player/Plugins"
 mkdir -p "$work/package/$runtime" "$plugins" "$work/more"
 cp "$build/velkor.exe" "$work/package/"
 cp "$build/velkor.dll" "$work/package/$runtime/velkor.dll"
-for variant in bytewise whole notitle wide v101 crash hang noexport ownname dependency; do
+for variant in bytewise whole notitle wide v101 crash hang noexport ownname dependency asks heap; do
   cp "$stand_ins/in_$variant.dll" "$plugins/"
 done
 cp "$stand_ins/standin_dependency.dll" "$player/"
@@ -97,6 +97,7 @@ row "scan gives every verdict" 0 \
   'in_crash\.dll +Velkor stand-in +crashed +in Init, exception 0xC0000005$' \
   'in_hang\.dll +Velkor stand-in +did not answer within 10 s +in GetFileInfo$' \
   'in_dependency\.dll +Velkor stand-in +needs Velkor' \
+  'in_asks\.dll +Velkor stand-in +needs Velkor' 'in_heap\.dll +Velkor stand-in +needs Velkor' \
   'velkor install .*in_bytewise\.dll' '!out_ignored' \
   -- --lang=en scan "$P"
 row "scan of a folder without plug-ins" 0 'There are no input plug-ins' \
@@ -146,6 +147,9 @@ row "uninstall removes a copy without its plug-in" 0 \
 cp "$build/velkor.dll" "$plugins/in_orphan.dll"
 row "install" 0 'Done: Velkor is in front of in_bytewise\.dll' 'ソゾ\.mp3: ゾ alone, ソゾ behind Velkor' \
   -- --lang=en install "${install_runtime[@]}" "$P\\in_bytewise.dll"
+row "install of a plug-in whose record is on the heap" 0 'Done: Velkor is in front of in_heap\.dll' \
+  -- --lang=en install "${install_runtime[@]}" "$P\\in_heap.dll"
+row "uninstall of it" 0 'in_heap\.dll is the plug-in again' -- --lang=en uninstall "$P\\in_heap.dll"
 row "check after install" 0 'in_bytewise\.dll is a copy of Velkor' -- --lang=en check "$P\\in_bytewise.dll"
 row "uninstall" 0 'in_bytewise\.dll is the plug-in again' -- --lang=en uninstall "$P\\in_bytewise.dll"
 after="$(snapshot)"
