@@ -8,6 +8,8 @@
 #include "cli/text.h"
 #include "cli/velkor_copy.h"
 
+#include <memory>
+
 namespace {
 
 std::wstring Name(const std::string &path) {
@@ -78,6 +80,41 @@ DWORD LoadMsvcr70(const std::string &plugin) {
     }
     return error;
 }
+
+// One change of a plug-in at a time: a second velkor that changed the same
+// files meanwhile would take the first one's steps for its own to undo.
+// The lock is a file that the system deletes when its handle closes, also
+// when the program is killed; one left by a power cut is simply taken.
+class PluginLock {
+  public:
+    explicit PluginLock(const std::string &dllPath) {
+        std::string path = dllPath.substr(0, dllPath.size() - 4) + ".velkor-lock";
+        handle_ = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, NULL);
+        // Where the folder cannot be written at all, the change's own checks
+        // say so; only another holder stops it here.
+        busy_ = handle_ == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION;
+    }
+    ~PluginLock() {
+        if (handle_ != INVALID_HANDLE_VALUE) {
+            CloseHandle(handle_);
+        }
+    }
+    PluginLock(const PluginLock &) = delete;
+    PluginLock &operator=(const PluginLock &) = delete;
+
+    // True, after saying so, when another velkor is changing the plug-in.
+    bool Busy(const std::string &dllPath) const {
+        if (busy_) {
+            Err(Say(msg::kBusy, Name(dllPath)));
+        }
+        return busy_;
+    }
+
+  private:
+    HANDLE handle_;
+    bool busy_;
+};
 
 // The Velkor that install copies must be there, with its runtime; 0 when
 // it is.
@@ -179,6 +216,10 @@ int Finish(const PluginFiles &files, const std::string &runtime) {
 } // namespace
 
 int UpdateCopy(const std::string &plugin, const std::string &runtime, bool runtimeGiven) {
+    PluginLock lock(plugin);
+    if (lock.Busy(plugin)) {
+        return 2;
+    }
     PluginFiles files = FindPluginFiles(plugin);
     CopyInfo copy = ReadCopy(plugin);
     std::string wanted = runtimeGiven ? runtime : copy.runtime;
@@ -220,6 +261,10 @@ int Install(const std::string &pluginArgument, const std::string &runtime, bool 
         Err(Say(msg::kNotDll, Name(plugin)));
         return 2;
     }
+    std::unique_ptr<PluginLock> lock(new PluginLock(plugin));
+    if (lock->Busy(plugin)) {
+        return 2;
+    }
     PluginFiles files = FindPluginFiles(plugin);
     std::string spare = SpareName(plugin, kSpareNew);
     if (!NamesFit(files, spare)) {
@@ -239,6 +284,7 @@ int Install(const std::string &pluginArgument, const std::string &runtime, bool 
         Err(Say(msg::kLeftoverInner, Name(plugin), Name(InnerOf(plugin))));
         return 2;
     case kStateFronted:
+        lock.reset(); // the update takes it itself
         return UpdateCopy(plugin, runtime, runtimeGiven);
     case kStatePlain:
         break;
@@ -280,6 +326,10 @@ int Uninstall(const std::string &pluginArgument) {
     std::string plugin = FullPath(pluginArgument);
     if (!EndsWithNoCase(plugin, ".dll")) {
         Err(Say(msg::kNotDll, Name(plugin)));
+        return 2;
+    }
+    PluginLock lock(plugin);
+    if (lock.Busy(plugin)) {
         return 2;
     }
     PluginFiles files = FindPluginFiles(plugin);

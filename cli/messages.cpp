@@ -374,6 +374,10 @@ const Text kNameTooLong = {
     L"Move the player or its Plugins folder to a shorter path.\n",
     L"%1 は Windows のファイル操作には長すぎます（%2 文字、最大 259 文字）。何も変更して"
     L"いません。プレーヤーまたは Plugins フォルダーを短いパスへ移してください。\n"};
+const Text kBusy = {L"Another velkor is changing %1 right now. Nothing was changed; when it is "
+                    L"done, velkor scan shows the folder as it left it.\n",
+                    L"別の velkor が %1 を変更しているところです。何も変更していません。"
+                    L"終わったら、velkor scan でその結果のフォルダーを確認できます。\n"};
 const Text kNeedsQuotes = {L"A path with spaces needs quotes: velkor %1 %2\n",
                            L"空白を含むパスは引用符で囲んでください: velkor %1 %2\n"};
 const Text kUpdateNone = {L"No copy of Velkor in %1 is older than %2.\n",
