@@ -21,20 +21,20 @@ namespace {
 
 struct Arguments {
     std::vector<std::string> words; // the command and its operands
+    // For each word, the path as given where the code page could not write
+    // it and its short name stands in the word; empty otherwise.
+    std::vector<std::wstring> shortened;
     std::string runtime = "msvcrt";
     bool runtimeGiven = false;
     bool help = false;
 };
 
 // The command line as the system's code page writes it. A path that it
-// cannot write is given by its short name, as the player does.
-bool ToAnsiArgument(const std::wstring &wide, std::string *ansi) {
-    if (ToAnsi(wide, ansi)) {
-        return true;
-    }
-    std::vector<wchar_t> shortName(32768, L'\0');
-    DWORD length = GetShortPathNameW(wide.c_str(), shortName.data(), 32768);
-    return length != 0 && length < 32768 && ToAnsi(std::wstring(shortName.data(), length), ansi);
+// cannot write is given by its short name, as the player does; the commands
+// that change a folder refuse it.
+bool ToAnsiArgument(const std::wstring &wide, std::string *ansi, bool *shortened) {
+    *shortened = !ToAnsi(wide, ansi);
+    return !*shortened || AnsiPath(wide, ansi);
 }
 
 std::vector<std::wstring> CommandLine() {
@@ -63,6 +63,7 @@ int ParseArguments(const std::vector<std::wstring> &args, Arguments *parsed) {
     for (size_t i = 0; i < args.size(); ++i) {
         const std::wstring &arg = args[i];
         std::string ansi;
+        bool shortened = false;
         if (arg == L"--lang=ja" || arg == L"--lang=en") {
             SetLanguage(arg == L"--lang=ja" ? kJapanese : kEnglish);
         } else if (arg.compare(0, 10, L"--runtime=") == 0 ||
@@ -76,11 +77,12 @@ int ParseArguments(const std::vector<std::wstring> &args, Arguments *parsed) {
         } else if (arg.compare(0, 1, L"-") == 0) {
             Err(Say(msg::kUnknownArgument, arg));
             return 1;
-        } else if (!ToAnsiArgument(WithoutStrayQuote(arg), &ansi)) {
+        } else if (!ToAnsiArgument(WithoutStrayQuote(arg), &ansi, &shortened)) {
             Err(Say(msg::kPathNotAnsi, arg));
             return 1;
         } else {
             parsed->words.push_back(ansi);
+            parsed->shortened.push_back(shortened ? WithoutStrayQuote(arg) : std::wstring());
         }
     }
     if (parsed->runtime != "msvcrt" && parsed->runtime != "msvcr70") {
@@ -120,12 +122,17 @@ int Dropped(const Arguments &args) {
         }
     }
     int worst = 0;
-    for (const std::string &path : args.words) {
+    for (size_t i = 0; i < args.words.size(); ++i) {
+        const std::string &path = args.words[i];
         int code = 0;
         Verdict verdict = kCannotTell;
         if (FolderExists(path)) {
             code = Scan(path);
         } else if ((code = Check(path, {}, &verdict)) == 0 && verdict == kNeedsVelkor &&
+                   !args.shortened[i].empty()) {
+            Err(Say(msg::kFolderNotAnsi, args.shortened[i], Number(GetACP())));
+            code = 2;
+        } else if (code == 0 && verdict == kNeedsVelkor &&
                    AskYesNo(Say(msg::kAskInstall, Wide(NameOf(path))))) {
             Out(L"\n");
             code = Install(path, args.runtime, args.runtimeGiven);
@@ -147,6 +154,14 @@ int Run(const Arguments &args) {
         // Only install and update, also after a drop, copy a runtime's build.
         Err(Say(msg::kUnknownArgument, L"--runtime=" + Wide(args.runtime)));
         return 1;
+    } else if ((command == "install" || command == "uninstall" || command == "update") &&
+               w.size() == 2 && !args.shortened[1].empty()) {
+        // Velkor finds its plug-in through the ANSI name of its own path:
+        // where the folder's name cannot be written in the code page, it
+        // cannot work, and a rename through the short name would give the
+        // user's plug-in a name of eight letters for good.
+        Err(Say(msg::kFolderNotAnsi, args.shortened[1], Number(GetACP())));
+        return 2;
     } else if (command == "scan") {
         return w.size() == 2  ? Scan(w[1])
                : w.size() > 2 ? TooManyWords(w, L"scan", msg::kWordFolder)

@@ -374,6 +374,14 @@ const Text kNameTooLong = {
     L"Move the player or its Plugins folder to a shorter path.\n",
     L"%1 は Windows のファイル操作には長すぎます（%2 文字、最大 259 文字）。何も変更して"
     L"いません。プレーヤーまたは Plugins フォルダーを短いパスへ移してください。\n"};
+const Text kFolderNotAnsi = {
+    L"%1 holds characters that this system's code page (%2) cannot write. Velkor finds its "
+    L"plug-in through that code page, so it cannot work there, and nothing was changed. Move "
+    L"the player, or its Plugins folder, to a folder whose name the code page can write.\n",
+    L"%1 には、このシステムのコードページ（%2）で表せない文字が含まれています。Velkor は"
+    L"このコードページでプラグインを探すため、ここでは動作できません。何も変更していません。"
+    L"プレーヤーまたは Plugins フォルダーを、コードページで表せる名前のフォルダーへ移して"
+    L"ください。\n"};
 const Text kBusy = {L"Another velkor is changing %1 right now. Nothing was changed; when it is "
                     L"done, velkor scan shows the folder as it left it.\n",
                     L"別の velkor が %1 を変更しているところです。何も変更していません。"

@@ -63,6 +63,6 @@ extern const Text kNotFound, kNotDll, kAlreadyCopy, kInnerExists, kNoRuntime, kN
 // changes cut short, and updates
 extern const Text kFinishing, kTakingBack, kFinished, kTakenBack, kSpareDeleted, kSpareKept,
     kPluginGone, kCopyRemoved, kLeftoverInner, kUpdating, kUpdated, kUpdateFailed, kUpToDate,
-    kNameTooLong, kUpdateNone, kNeedsQuotes, kBusy;
+    kNameTooLong, kUpdateNone, kNeedsQuotes, kBusy, kFolderNotAnsi;
 
 } // namespace msg

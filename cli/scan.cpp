@@ -130,10 +130,14 @@ std::vector<std::string> InputPlugins(const std::string &folder) {
     return found;
 }
 
+// The program may be unpacked under a folder that the code page cannot
+// write; the short name of its path serves then.
 std::string VelkorDll(const std::string &runtime) {
-    char self[MAX_PATH] = "";
-    GetModuleFileNameA(NULL, self, sizeof self);
-    return FolderOf(self) + runtime + "\\velkor.dll";
+    std::vector<wchar_t> self(32768, L'\0');
+    GetModuleFileNameW(NULL, self.data(), static_cast<DWORD>(self.size()));
+    std::string path;
+    AnsiPath(self.data(), &path);
+    return FolderOf(path) + runtime + "\\velkor.dll";
 }
 
 namespace {

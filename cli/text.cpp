@@ -55,6 +55,19 @@ bool ToAnsi(const std::wstring &wide, std::string *ansi) {
     return !lossy;
 }
 
+bool AnsiPath(const std::wstring &wide, std::string *ansi) {
+    if (ToAnsi(wide, ansi)) {
+        return true;
+    }
+    std::vector<wchar_t> shortName(32768, L'\0');
+    DWORD length = GetShortPathNameW(wide.c_str(), shortName.data(), 32768);
+    if (length != 0 && length < 32768 && ToAnsi(std::wstring(shortName.data(), length), ansi)) {
+        return true;
+    }
+    SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+    return false;
+}
+
 std::wstring HexNumber(DWORD value) {
     // Flag bits read best as a whole word: 0x0F000100.
     wchar_t text[16];
@@ -266,9 +279,14 @@ std::vector<std::string> &WorkFolders() {
 
 std::string MakeWorkFolder(const std::string &label) {
     static int counter = 0;
-    char temp[MAX_PATH];
-    DWORD length = GetTempPathA(sizeof temp, temp);
-    std::string base = length != 0 && length < sizeof temp ? temp : ".\\";
+    // The temporary folder may be named with characters that the code page
+    // cannot write (a user name such as 𠮷田): its short name serves then.
+    wchar_t temp[MAX_PATH + 1];
+    DWORD length = GetTempPathW(MAX_PATH + 1, temp);
+    std::string base;
+    if (length == 0 || length > MAX_PATH || !AnsiPath(temp, &base)) {
+        return std::string();
+    }
     for (;;) {
         char unique[48];
         snprintf(unique, sizeof unique, "-%lu-%d", GetCurrentProcessId(), ++counter);

@@ -13,6 +13,11 @@ std::wstring Wide(const std::string &ansi);
 // False when some character has no form in the ANSI code page.
 bool ToAnsi(const std::wstring &wide, std::string *ansi);
 
+// A path that the ANSI file calls can take: the path itself, or, where the
+// code page cannot write it, its short name. False, with the system's error,
+// when there is neither.
+bool AnsiPath(const std::wstring &wide, std::string *ansi);
+
 std::wstring HexNumber(DWORD value); // "0x101"
 std::wstring Number(DWORD value);
 

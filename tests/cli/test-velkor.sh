@@ -45,6 +45,7 @@ names=()
 failures=()
 input=/dev/null
 wine=("$root/tools/wine-run.sh")
+program="$work/package/velkor.exe"
 # row NAME CODE PATTERN... -- ARGS...: the program exits with CODE, and its
 # output matches each extended regular expression (or, after !, does not).
 row() {
@@ -54,7 +55,7 @@ row() {
   while [ "$1" != -- ]; do patterns+=("$1"); shift; done
   shift
   local out status problem=""
-  out="$("${wine[@]}" "$work/package/velkor.exe" "$@" <"$input" 2>&1)"
+  out="$("${wine[@]}" "$program" "$@" <"$input" 2>&1)"
   status=$?
   [ "$status" -eq "$code" ] || problem="exit code $status, expected $code"
   for p in "${patterns[@]}"; do
@@ -215,6 +216,32 @@ names+=("update: the copy is this release's, the plug-in untouched")
   [ -z "$(ls "$kill_dir" | grep velkor-)" ]; } || { failures+=("${names[-1]}"); ls -l "$kill_dir"; }
 row "update finds nothing older" 0 "No copy of Velkor in .* is older than $version" \
   -- --lang=en update "$K"
+
+# Paths that the code page cannot write. A plug-ins folder named with
+# Korean letters: Velkor could not find its plug-in there, so install
+# refuses at once, and nothing is renamed to a short name. A temporary
+# folder and the program's own folder named with 𠮷, which code page 932
+# lacks: both still work, through their short names.
+odd="$work/Winamp 한/Plugins"
+mkdir -p "$odd"
+cp "$stand_ins/in_bytewise.dll" "$odd/"
+row "install refuses a folder that the code page cannot write" 2 'cannot write' 'Nothing was changed|nothing was changed' \
+  -- --lang=en install "${install_runtime[@]}" "$(win "$odd")\\in_bytewise.dll"
+names+=("that folder keeps the plug-in's own name")
+[ "$(ls "$odd")" = in_bytewise.dll ] || { failures+=("${names[-1]}"); ls "$odd"; }
+mkdir -p "$work/𠮷田/temp" "$work/𠮷田/package/$runtime"
+cp "$work/package/velkor.exe" "$work/𠮷田/package/"
+cp "$work/package/$runtime/velkor.dll" "$work/𠮷田/package/$runtime/"
+odd_scan="$("${wine[@]}" cmd /c "set TEMP=$(win "$work/𠮷田/temp")&& set TMP=$(win "$work/𠮷田/temp")&& $(win "$work/package/velkor.exe") --lang=en scan $(win "$kill_dir")" </dev/null 2>&1)"
+names+=("a temporary folder that the code page cannot write")
+grep -qE 'in_k\.dll +Velkor stand-in +fronted by Velkor' <<<"$odd_scan" ||
+  { failures+=("${names[-1]}"); echo "FAIL: ${names[-1]}"; echo "$odd_scan" | sed 's/^/    /'; }
+cp "$stand_ins/in_bytewise.dll" "$kill_dir/in_o.dll"
+program="$work/𠮷田/package/velkor.exe"
+row "the program unpacked under a folder that the code page cannot write" 0 \
+  'Done: Velkor is in front of in_o\.dll' \
+  -- --lang=en install "${install_runtime[@]}" "$K\\in_o.dll"
+program="$work/package/velkor.exe"
 
 # Files dropped onto the program.
 printf 'y\n' >"$work/yes"
