@@ -386,8 +386,11 @@ int Uninstall(const std::string &pluginArgument) {
 
 int Update(const std::string &folderArgument, const std::string &runtime, bool runtimeGiven) {
     std::string folder = WithoutSeparator(FullPath(folderArgument));
-    if (!FolderExists(folder)) {
-        Err(Say(msg::kFolderMissing, SystemText(ERROR_PATH_NOT_FOUND, folder)));
+    if (Wide(folder).size() >= MAX_PATH) {
+        Err(Say(msg::kNameTooLong, Wide(folder), Number(static_cast<DWORD>(Wide(folder).size()))));
+        return 2;
+    } else if (!FolderExists(folder)) {
+        Err(Say(msg::kFolderMissing, Wide(folder), SystemText(ERROR_PATH_NOT_FOUND, folder)));
         return 2;
     }
     int worst = 0;

@@ -205,7 +205,7 @@ const Text kScanInstallHint = {L"To put Velkor in front of a plug-in that needs 
                                L"player and run:\n",
                                L"Velkor が必要なプラグインに導入するには、プレーヤーを終了して"
                                L"次を実行します:\n"};
-const Text kFolderMissing = {L"velkor scan: %1\n", L"velkor scan: %1\n"};
+const Text kFolderMissing = {L"velkor: %1: %2\n", L"velkor: %1: %2\n"};
 
 const Text kLabelPlugin = {L"Plug-in:    ", L"プラグイン: "};
 const Text kLabelVersion = {L"Version:    ", L"バージョン: "};

@@ -183,8 +183,11 @@ std::vector<std::string> PluginsWithFiles(const std::string &folder) {
 
 int Scan(const std::string &folderArgument) {
     std::string folder = WithoutSeparator(FullPath(folderArgument));
-    if (!FolderExists(folder)) {
-        Err(Say(msg::kFolderMissing, SystemText(ERROR_PATH_NOT_FOUND, folder)));
+    if (Wide(folder).size() >= MAX_PATH) {
+        Err(Say(msg::kNameTooLong, Wide(folder), Number(static_cast<DWORD>(Wide(folder).size()))));
+        return 2;
+    } else if (!FolderExists(folder)) {
+        Err(Say(msg::kFolderMissing, Wide(folder), SystemText(ERROR_PATH_NOT_FOUND, folder)));
         return 2;
     }
     std::vector<std::string> plugins = PluginsWithFiles(folder);

@@ -81,6 +81,15 @@ row "usage in English when asked" 0 'finds the input plug-ins' -- --lang=en
 row "unknown command" 1 'neither a command nor' -- --lang=en frobnicate
 row "scan without a folder" 1 'scan needs FOLDER' -- --lang=en scan
 row "unknown runtime" 1 'msvcrt or msvcr70' -- --lang=en --runtime=msvcr71 install x.dll
+row "--runtime apart from its value, before the command" 2 'in_none\.dll' '!neither a command' \
+  -- --lang=en --runtime "$runtime" install 'C:\none\in_none.dll'
+row "a path with spaces without quotes" 1 'A path with spaces needs quotes: velkor scan ".*Plugins"' \
+  -- --lang=en scan "${P%% *}" "${P#* }"
+row "a quote that cmd leaves at the end of a folder" 0 'in_many\.dll' \
+  -- --lang=en scan "$(win "$work/more")\""
+deep="$work/$(printf 'd%.0s' {1..60})/$(printf 'e%.0s' {1..60})/$(printf 'f%.0s' {1..60})/$(printf 'g%.0s' {1..60})"
+mkdir -p "$deep"
+row "a folder too long for the file calls" 2 'too long' -- --lang=en scan "$(win "$deep")"
 
 # One plug-in per verdict, each loaded in a child process.
 before="$(snapshot)"
