@@ -38,6 +38,14 @@ std::string RuntimeOf(const std::string &path) {
     return bytes.find("msvcr70.dll") != std::string::npos ? "msvcr70" : "msvcrt";
 }
 
+// The user may type the plug-in's name in another case than the folder has.
+bool StartsWithNoCase(const std::string &text, const std::string &start) {
+    return text.size() >= start.size() &&
+           CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, text.c_str(),
+                          static_cast<int>(start.size()), start.c_str(),
+                          static_cast<int>(start.size())) == CSTR_EQUAL;
+}
+
 } // namespace
 
 CopyInfo ReadCopy(const std::string &path) {
@@ -94,8 +102,8 @@ PluginFiles FindPluginFiles(const std::string &dllPath) {
         do {
             std::string path = folder + entry.cFileName;
             // The pattern also matches short names; only the long ones count.
-            bool spare = path.compare(0, base.size() + 11, base + kSpareNew) == 0 ||
-                         path.compare(0, base.size() + 11, base + kSpareOld) == 0;
+            bool spare = StartsWithNoCase(path, base + kSpareNew) ||
+                         StartsWithNoCase(path, base + kSpareOld);
             if (spare && !(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
                 files.spares.push_back({path, IsVelkorCopy(path)});
             }
