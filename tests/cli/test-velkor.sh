@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Checks velkor.exe under Wine as a user meets it: the program laid out as
-# the package lays it out, and a player's folder whose Plugins folder holds
-# one stand-in plug-in per verdict. Each row runs the program once and
-# checks its exit code and output; the rows are written as a test report
-# that the summary of `make test` counts.
+# the package lays it out, a player's folder whose Plugins folder holds one
+# stand-in plug-in per verdict, and the real plug-ins of tests/real-plugins.
+# Each row runs the program once and checks its exit code and output; the
+# rows are written as a test report that the summary of `make test` counts.
 # usage: test-velkor.sh BUILD_DIR STAND_IN_DIR RUNTIME
 set -uo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
@@ -159,6 +159,17 @@ input=/dev/null
 row "uninstall after the drop" 0 'the plug-in again' -- --lang=en uninstall "$P\\in_bytewise.dll"
 row "a dropped folder is scanned" 0 'in_many\.dll +Velkor stand-in +needs Velkor' \
   -- --lang=en "$(win "$work/more")"
+
+# Real plug-ins that title only the files that they can open: the media that
+# the program carries tell those that cut names.
+mkdir -p "$work/real"
+cp "$root"/tests/real-plugins/in_*.dll "$work/real/"
+row "real plug-ins: those that cut names need Velkor, the wide one does not" 0 \
+  'in_vgmstream\.dll .* +needs Velkor +ソゾ\.l?wav -> ゾ$' \
+  'in_wv\.dll .* +needs Velkor' \
+  'in_adlib\.dll .* +needs Velkor +ソゾ\.raw -> ゾ\.raw$' \
+  'in_vgmstream_unicode\.dll .* +does not need Velkor' \
+  -- --lang=en scan "$(win "$work/real")"
 
 # Other code pages. 950 has characters whose second byte is 0x5C too, and
 # the test names come from it. 1252 has none: its names hold no character
