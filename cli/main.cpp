@@ -1,16 +1,18 @@
 // velkor: finds the input plug-ins that cut Shift_JIS file names, puts
 // Velkor in front of them, and undoes it.
 //
-//   velkor scan FOLDER
+//   velkor scan [FOLDER]  (without it, the player's Plugins folders)
 //   velkor check PLUGIN.dll [FILE...]
 //   velkor install PLUGIN.dll [--runtime=msvcrt|msvcr70]
 //   velkor update FOLDER [--runtime=msvcrt|msvcr70]
 //   velkor uninstall PLUGIN.dll
 //   velkor PATH...    (files dropped on it in Explorer)
+//   velkor            (nothing dropped on it: as scan without FOLDER)
 //
 // Exit codes: see commands.h.
 #include "cli/commands.h"
 #include "cli/console.h"
+#include "cli/player_search.h"
 #include "cli/probe.h"
 #include "cli/text.h"
 
@@ -146,11 +148,11 @@ int Dropped(const Arguments &args) {
 int Run(const Arguments &args) {
     const std::vector<std::string> &w = args.words;
     std::string command = w.empty() ? std::string() : w[0];
-    if (args.help || w.empty()) {
+    if (args.help) {
         Out(Say(msg::kUsage));
         return 0;
     } else if (args.runtimeGiven &&
-               (command == "scan" || command == "check" || command == "uninstall")) {
+               (w.empty() || command == "scan" || command == "check" || command == "uninstall")) {
         // Only install and update, also after a drop, copy a runtime's build.
         Err(Say(msg::kUnknownArgument, L"--runtime=" + Wide(args.runtime)));
         return 1;
@@ -162,10 +164,12 @@ int Run(const Arguments &args) {
         // user's plug-in a name of eight letters for good.
         Err(Say(msg::kFolderNotAnsi, args.shortened[1], Number(GetACP())));
         return 2;
+    } else if (w.empty()) {
+        return ScanPlayer();
     } else if (command == "scan") {
-        return w.size() == 2  ? Scan(w[1])
-               : w.size() > 2 ? TooManyWords(w, L"scan", msg::kWordFolder)
-                              : MissingArgument(L"scan", msg::kWordFolder);
+        return w.size() == 1   ? ScanPlayer()
+               : w.size() == 2 ? Scan(w[1])
+                               : TooManyWords(w, L"scan", msg::kWordFolder);
     } else if (command == "check") {
         return w.size() >= 2 ? Check(w[1], std::vector<std::string>(w.begin() + 2, w.end()), NULL)
                              : MissingArgument(L"check", msg::kWordPlugin);

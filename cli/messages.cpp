@@ -67,9 +67,11 @@ const Text kUsage = {
     L"velkor: finds the input plug-ins that break the titles of Shift_JIS file names,\n"
     L"puts Velkor in front of them, and undoes it.\n"
     L"\n"
-    L"  velkor scan FOLDER\n"
+    L"  velkor scan [FOLDER]\n"
     L"      Lists the input plug-ins (in_*.dll) in FOLDER, usually the player's\n"
-    L"      Plugins folder, with a verdict on each.\n"
+    L"      Plugins folder, with a verdict on each. Without FOLDER, it finds the\n"
+    L"      player's Plugins folders through the registry and the player's\n"
+    L"      winamp.ini, and says where it looked.\n"
     L"  velkor check PLUGIN.dll [FILE...]\n"
     L"      Shows the titles that the plug-in gives, alone and behind Velkor, for\n"
     L"      test names or for the FILEs (which need not exist).\n"
@@ -83,7 +85,8 @@ const Text kUsage = {
     L"\n"
     L"  --lang=ja or --lang=en chooses the language of the messages.\n"
     L"\n"
-    L"You can also drop plug-ins or a Plugins folder onto velkor.exe.\n"
+    L"You can also drop plug-ins or a Plugins folder onto velkor.exe; started\n"
+    L"with nothing dropped on it, it does what velkor scan does without FOLDER.\n"
     L"Exit codes: 0 done; 1 bad arguments; 2 nothing was changed (the plug-in\n"
     L"cannot be used or fronted, or a check failed); 3 it failed, and the folder\n"
     L"was put back; 4 it failed, and the folder could not be put back (the message\n"
@@ -91,9 +94,11 @@ const Text kUsage = {
     L"velkor: Shift_JIS のファイル名の曲名を壊す入力プラグインを見つけ、その前に\n"
     L"Velkor を導入します。元に戻すこともできます。\n"
     L"\n"
-    L"  velkor scan フォルダー\n"
+    L"  velkor scan [フォルダー]\n"
     L"      フォルダー（通常はプレーヤーの Plugins フォルダー）にある入力\n"
-    L"      プラグイン（in_*.dll）を一覧にして、それぞれを判定します。\n"
+    L"      プラグイン（in_*.dll）を一覧にして、それぞれを判定します。フォルダーを\n"
+    L"      省くと、レジストリとプレーヤーの winamp.ini からプレーヤーの Plugins\n"
+    L"      フォルダーを探し、どこを調べたかを表示します。\n"
     L"  velkor check プラグイン.dll [ファイル...]\n"
     L"      テスト用の名前か指定のファイル（存在しなくてもかまいません）について、\n"
     L"      プラグイン単体と Velkor 経由の曲名を表示します。\n"
@@ -107,7 +112,8 @@ const Text kUsage = {
     L"\n"
     L"  --lang=ja または --lang=en で、メッセージの言語を選べます。\n"
     L"\n"
-    L"velkor.exe にプラグインや Plugins フォルダーをドロップしても使えます。\n"
+    L"velkor.exe にプラグインや Plugins フォルダーをドロップしても使えます。何も\n"
+    L"ドロップせずに起動すると、フォルダーを省いた velkor scan と同じ動作をします。\n"
     L"終了コード: 0 完了、1 引数の誤り、2 何も変更していない（使えない、または\n"
     L"Velkor が対応できないプラグイン、または事前の確認に失敗）、3 失敗したが\n"
     L"フォルダーは元に戻した、4 失敗し、フォルダーを元に戻せなかった（どの名前を\n"
@@ -206,6 +212,27 @@ const Text kScanInstallHint = {L"To put Velkor in front of a plug-in that needs 
                                L"Velkor が必要なプラグインに導入するには、プレーヤーを終了して"
                                L"次を実行します:\n"};
 const Text kFolderMissing = {L"velkor: %1: %2\n", L"velkor: %1: %2\n"};
+
+const Text kSearchHeader = {L"Looking for the player's Plugins folders:\n",
+                            L"プレーヤーの Plugins フォルダーを探します:\n"};
+const Text kLookedValue = {L"  %1: %2\n", L"  %1: %2\n"};
+const Text kLookedNotSet = {L"  %1: not set\n", L"  %1: 設定なし\n"};
+const Text kLookedNotAnsi = {L"  %1: %2 cannot be written in this system's code page, so Velkor "
+                             L"cannot work there\n",
+                             L"  %1: %2 はこのシステムのコードページで表せないため、Velkor は"
+                             L"そこでは使えません\n"};
+const Text kLookedNoFile = {L"  %1: no such file\n", L"  %1: ファイルがありません\n"};
+const Text kLookedNoFolder = {L"  %1: no such folder\n", L"  %1: フォルダーがありません\n"};
+const Text kLookedFound = {L"  Plugins folder: %1\n", L"  Plugins フォルダー: %1\n"};
+const Text kSearchNone = {
+    L"No Plugins folder of the player was found. Name the folder, in quotes when it has\n"
+    L"spaces in it:\n"
+    L"  velkor scan \"C:\\Program Files\\Winamp\\Plugins\"\n"
+    L"or drop the folder onto velkor.exe.\n",
+    L"プレーヤーの Plugins フォルダーが見つかりませんでした。フォルダーを指定して\n"
+    L"ください（空白を含むときは \" で囲みます）:\n"
+    L"  velkor scan \"C:\\Program Files\\Winamp\\Plugins\"\n"
+    L"velkor.exe にフォルダーをドロップしてもかまいません。\n"};
 
 const Text kLabelPlugin = {L"Plug-in:    ", L"プラグイン: "};
 const Text kLabelVersion = {L"Version:    ", L"バージョン: "};

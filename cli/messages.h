@@ -48,6 +48,10 @@ extern const Text kBasisTitle, kNoTitle, kBasisFronts, kBasisInnerMissing, kBasi
 // scan
 extern const Text kScanHeader, kScanNone, kScanColumns, kScanInstallHint, kFolderMissing;
 
+// scan without a folder: where it looked for the player.
+extern const Text kSearchHeader, kLookedValue, kLookedNotSet, kLookedNotAnsi, kLookedNoFile,
+    kLookedNoFolder, kLookedFound, kSearchNone;
+
 // check
 extern const Text kLabelPlugin, kLabelVersion, kLabelExtensions, kLabelVerdict, kExtensionsMany,
     kNoExtensions, kNoDescription, kCheckColumns, kRepaired, kCheckSummary, kCheckCopy,

@@ -17,7 +17,8 @@ namespace {
 const DWORD kCrashedExit = 0x0BADC0DE;
 const DWORD kStoppedExit = 0x0BADF00D;
 
-// How many test files the child names, one per extension.
+// How many empty test files the child names, one per extension, besides
+// the media that fit the plug-in's extensions.
 const size_t kTestExtensions = 3;
 
 const DWORD kTitleBuffer = 2048;
@@ -267,9 +268,7 @@ void Drive(const std::string &plugin, const std::string &namesFolder,
     std::string block = ExtensionBlock(module->FileExtensions);
     Report("extensions", {block});
     if (!namesFolder.empty()) {
-        std::vector<std::string> extensions = FirstExtensions(block, kTestExtensions);
-        files = MakeTestFiles(namesFolder,
-                              extensions.empty() ? std::vector<std::string>{"mp3"} : extensions);
+        files = MakeTestFiles(namesFolder, TestFilesFor(block, kTestExtensions));
     }
     for (const std::string &file : files) {
         Stage("GetFileInfo");

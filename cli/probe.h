@@ -18,8 +18,9 @@ const DWORD kProbeLimitMs = 10000;
 struct ProbeRequest {
     std::string plugin; // the file to load
     std::string home;   // the plug-in's own folder, whose parent is the player's
-    // When set, the child names empty test files here, under the plug-in's
-    // own first extensions, after its Init; otherwise it asks about `files`.
+    // When set, the child names test files here, under the plug-in's own
+    // extensions, after its Init: the media that fit them, then empty files
+    // under its first extensions. Otherwise it asks about `files`.
     std::string namesFolder;
     std::vector<std::string> files;
 };

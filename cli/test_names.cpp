@@ -111,16 +111,19 @@ std::vector<std::string> FirstExtensions(const std::string &block, size_t count)
 }
 
 std::vector<std::string> MakeTestFiles(const std::string &folder,
-                                       const std::vector<std::string> &extensions) {
-    std::vector<std::string> files;
-    for (const std::string &extension : extensions) {
-        std::string path = folder + "\\" + TestStem() + "." + extension;
-        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_ALWAYS,
+                                       const std::vector<TestFile> &files) {
+    std::vector<std::string> paths;
+    for (const TestFile &test : files) {
+        std::string path = folder + "\\" + TestStem() + "." + test.extension;
+        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, NULL);
         if (file != INVALID_HANDLE_VALUE) {
+            DWORD written = 0;
+            WriteFile(file, test.bytes.data(), static_cast<DWORD>(test.bytes.size()), &written,
+                      NULL);
             CloseHandle(file);
         }
-        files.push_back(path);
+        paths.push_back(path);
     }
-    return files;
+    return paths;
 }

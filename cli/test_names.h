@@ -2,6 +2,8 @@
 // inside a double-byte character, found by asking the ANSI code page.
 #pragma once
 
+#include "cli/test_media.h"
+
 #include <string>
 #include <vector>
 
@@ -37,6 +39,7 @@ std::string TitleBehindVelkor(const std::string &path, const std::string &title)
 // name a file.
 std::vector<std::string> FirstExtensions(const std::string &block, size_t count);
 
-// Empty files named TestStem() under the extensions, in `folder`; their paths.
+// The files, named TestStem() under their extensions, in `folder`; their
+// paths.
 std::vector<std::string> MakeTestFiles(const std::string &folder,
-                                       const std::vector<std::string> &extensions);
+                                       const std::vector<TestFile> &files);

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Checks velkor.exe under Wine as a user meets it: the program laid out as
-# the package lays it out, and a player's folder whose Plugins folder holds
-# one stand-in plug-in per verdict. Each row runs the program once and
-# checks its exit code and output; the rows are written as a test report
-# that the summary of `make test` counts.
+# the package lays it out, a player's folder whose Plugins folder holds one
+# stand-in plug-in per verdict, a player that the program finds through the
+# registry, and the real plug-ins of tests/real-plugins. Each row runs the
+# program once and checks its exit code and output; the rows are written as
+# a test report that the summary of `make test` counts.
 # usage: test-velkor.sh BUILD_DIR STAND_IN_DIR RUNTIME
 set -uo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
@@ -41,6 +42,14 @@ P="$(win "$plugins")"
 install_runtime=(--runtime="$runtime")
 snapshot() { (cd "$plugins" && sha256sum -- * | sort); }
 
+# The player's registry entries, which scan without a folder reads. The
+# prefix is the build tree's own; a run that was stopped may have left them.
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Winamp'
+user_key='HKCU\Software\Winamp'
+wine_reg() { "$root/tools/wine-run.sh" reg "$@" </dev/null >/dev/null 2>&1; }
+forget_player() { wine_reg delete "$uninstall_key" /f; wine_reg delete "$user_key" /f; }
+forget_player
+
 names=()
 failures=()
 input=/dev/null
@@ -76,10 +85,14 @@ row() {
 }
 
 # Languages and arguments.
-row "usage in the user's language" 0 'フォルダー' -- 
-row "usage in English when asked" 0 'finds the input plug-ins' -- --lang=en
+row "usage in the user's language" 0 'フォルダー' -- --help
+row "usage in English when asked" 0 'finds the input plug-ins' -- --lang=en --help
 row "unknown command" 1 'neither a command nor' -- --lang=en frobnicate
-row "scan without a folder" 1 'scan needs FOLDER' -- --lang=en scan
+row "scan without a folder and no player says how to name a folder" 2 \
+  'Uninstall\\Winamp, UninstallString: not set$' 'HKCU\\Software\\Winamp: not set$' \
+  'velkor scan "C:\\Program Files\\Winamp\\Plugins"' -- --lang=en scan
+row "started with nothing and no player, it says so in the user's language" 2 \
+  'Plugins フォルダーが見つかりませんでした' --
 row "unknown runtime" 1 'msvcrt or msvcr70' -- --lang=en --runtime=msvcr71 install x.dll
 row "--runtime apart from its value, before the command" 2 'in_none\.dll' '!neither a command' \
   -- --lang=en --runtime "$runtime" install 'C:\none\in_none.dll'
@@ -263,6 +276,45 @@ input=/dev/null
 row "uninstall after the drop" 0 'the plug-in again' -- --lang=en uninstall "$P\\in_bytewise.dll"
 row "a dropped folder is scanned" 0 'in_many\.dll +Velkor stand-in +needs Velkor' \
   -- --lang=en "$(win "$work/more")"
+
+# A player found through the registry. The uninstall entry names its
+# install folder, with 表 in the name; its paths.ini moves the settings to
+# a folder that an environment variable names, where winamp.ini names a
+# Plugins folder relative to the program's folder. The user's key names a
+# second install, with the Plugins folder below it.
+found="$work/found"
+mkdir -p "$found/Winamp 表" "$found/settings/Winamp" "$found/My Plugins" "$found/Second/Plugins"
+printf '[Winamp]\r\ninidir=%%VELKOR_TEST_SETTINGS%%\\Winamp\r\n' >"$found/Winamp 表/paths.ini"
+printf '[Winamp]\r\nPluginDir=..\\My Plugins\r\n' >"$found/settings/Winamp/winamp.ini"
+cp "$stand_ins/in_bytewise.dll" "$found/My Plugins/"
+cp "$stand_ins/in_whole.dll" "$found/Second/Plugins/"
+wine_reg add "$uninstall_key" /v UninstallString /d "\"$(win "$found/Winamp 表")\\UninstWA.exe\"" /f
+wine_reg add "$user_key" /ve /d "$(win "$found/Second")" /f
+wine=(env VELKOR_TEST_SETTINGS="$(win "$found/settings")" "$root/tools/wine-run.sh")
+row "scan without a folder finds the player's Plugins folders and scans them" 0 \
+  'UninstallString: "Z:.*\\Winamp 表\\UninstWA\.exe"$' \
+  'paths\.ini, inidir: %VELKOR_TEST_SETTINGS%\\Winamp$' \
+  'settings\\Winamp\\winamp\.ini, PluginDir: \.\.\\My Plugins$' \
+  'Plugins folder: Z:.*\\found\\My Plugins$' \
+  'HKCU\\Software\\Winamp: Z:.*\\found\\Second$' \
+  'Plugins folder: Z:.*\\found\\Second\\Plugins$' \
+  'in_bytewise\.dll +Velkor stand-in +needs Velkor' 'in_whole\.dll +Velkor stand-in +titles correctly' \
+  -- --lang=en scan
+row "started with nothing, it scans what it finds" 0 \
+  'Input plug-ins in Z:.*\\found\\Second\\Plugins:' -- --lang=en
+wine=("$root/tools/wine-run.sh")
+forget_player
+
+# Real plug-ins that title only the files that they can open: the media that
+# the program carries tell those that cut names.
+mkdir -p "$work/real"
+cp "$root"/tests/real-plugins/in_*.dll "$work/real/"
+row "real plug-ins: those that cut names need Velkor, the wide one does not" 0 \
+  'in_vgmstream\.dll .* +needs Velkor +ソゾ\.l?wav -> ゾ$' \
+  'in_wv\.dll .* +needs Velkor' \
+  'in_adlib\.dll .* +needs Velkor +ソゾ\.raw -> ゾ\.raw$' \
+  'in_vgmstream_unicode\.dll .* +does not need Velkor' \
+  -- --lang=en scan "$(win "$work/real")"
 
 # Other code pages. 950 has characters whose second byte is 0x5C too, and
 # the test names come from it. 1252 has none: its names hold no character
