@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <ctype.h>
+
 namespace {
 
 // A letter of the code page made of these two bytes, which comes back as the
@@ -83,7 +85,31 @@ TitleKind ClassifyTitle(const std::string &path, const std::string &title) {
 }
 
 std::string TitleBehindVelkor(const std::string &path, const std::string &title) {
-    return ClassifyTitle(path, title) == kTitleCut ? WholeStem(path) : title;
+    if (ClassifyTitle(path, title) != kTitleCut) {
+        return title;
+    }
+    std::string name = NameOf(path);
+    size_t slash = path.find_last_of('\\');
+    std::string cut = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (cut.size() >= name.size()) {
+        return WholeStem(path);
+    }
+    // Cut inside a character: what the plug-in added after the cut stem (a
+    // subsong's "#2", " (live)") stays, and the characters cut off go back
+    // in front; a letter, digit or double-byte character after the stem
+    // means a title that only begins the same way.
+    std::string stem = BytewiseStem(path);
+    unsigned char next = title.size() > stem.size() ? title[stem.size()] : 0;
+    if (next >= 0x80 || (next != 0 && isalnum(next))) {
+        return title;
+    }
+    std::string whole = name.substr(0, name.size() - cut.size()) + title;
+    size_t dot = name.rfind('.');
+    std::string extension = dot == std::string::npos ? std::string() : name.substr(dot);
+    if (!extension.empty() && whole.size() > extension.size() && EndsWithNoCase(whole, extension)) {
+        whole.erase(whole.size() - extension.size());
+    }
+    return whole;
 }
 
 std::vector<std::string> FirstExtensions(const std::string &block, size_t count) {
