@@ -25,7 +25,8 @@ EXPECTED = {"README-en.txt", "README-ja.txt", "CHANGELOG.md", "SHA256SUMS", "vel
 
 # velkor.exe must run on Windows XP: none of the functions that came with
 # Windows Vista or later. The posix-thread runtime brings in GetTickCount64.
-PROGRAM_DLLS = {"KERNEL32.DLL", "MSVCRT.DLL", "SHELL32.DLL", "VERSION.DLL"}
+PROGRAM_DLLS = {"ADVAPI32.DLL", "KERNEL32.DLL", "MSVCRT.DLL", "SHELL32.DLL", "USER32.DLL",
+                "VERSION.DLL"}
 VISTA_AND_LATER = {
     "GetTickCount64", "GetFinalPathNameByHandleA", "GetFinalPathNameByHandleW",
     "InitializeCriticalSectionEx", "CreateEventExA", "CreateEventExW", "CreateMutexExA",
