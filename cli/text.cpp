@@ -235,7 +235,30 @@ bool FolderExists(const std::string &path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// Whether FOLDER names something below a drive's or a share's root. An
+// empty name would make the pattern "\\*", the root of the current drive, and
+// take the whole disk with it.
+static bool BelowRoot(const std::string &folder) {
+    size_t at = 0;
+    if (folder.size() > 2 && folder[1] == ':' && (folder[2] == '\\' || folder[2] == '/')) {
+        at = 3;
+    } else if (folder.compare(0, 2, "\\\\") == 0) {
+        // \\server\share: both names are the root.
+        at = folder.find_first_of("\\/", 2);
+        at = at == std::string::npos ? at : folder.find_first_of("\\/", at + 1);
+        if (at == std::string::npos) {
+            return false;
+        }
+    } else {
+        return false;
+    }
+    return folder.find_first_not_of("\\/.", at) != std::string::npos;
+}
+
 void RemoveTree(const std::string &folder) {
+    if (!BelowRoot(folder)) {
+        return;
+    }
     WIN32_FIND_DATAA found;
     HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
     if (find != INVALID_HANDLE_VALUE) {
@@ -244,6 +267,11 @@ void RemoveTree(const std::string &folder) {
             std::string path = folder + "\\" + name;
             if (name == "." || name == "..") {
                 continue;
+            } else if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+                // A link: it goes, what it leads to stays.
+                if (!RemoveDirectoryA(path.c_str())) {
+                    DeleteFileA(path.c_str());
+                }
             } else if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 RemoveTree(path);
             } else {

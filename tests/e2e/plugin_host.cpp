@@ -167,6 +167,11 @@ std::string MakeTestFolder(const std::string &under) {
 }
 
 void RemoveTree(const std::string &folder) {
+    // Only what MakeTestFolder made: an unset folder ("") would make the
+    // pattern "\\*", the current drive's root, and Wine's Z: is the Unix root.
+    if (folder.find("\\velkor-") == std::string::npos) {
+        return;
+    }
     WIN32_FIND_DATAA found;
     HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
     if (find != INVALID_HANDLE_VALUE) {
