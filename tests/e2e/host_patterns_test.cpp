@@ -378,9 +378,12 @@ TEST_F(HostPatterns, TwoPlaysAtOnce) {
         }
     }
     EXPECT_EQ(0, broken) << "for example " << Escaped(example);
-    std::string song = bench_.medium;
-    module->Play(&song[0]);
-    EXPECT_EQ(names.repaired, Title(module, nullptr)) << "a later Play is no longer recorded";
+    // The inner plug-in titles nothing, so the later name is also one whose
+    // cut leaves nothing but the extension: its title comes from the record.
+    std::string later = std::string("C:\\z\\") + names.folder + ".mp3";
+    module->Play(&later[0]);
+    EXPECT_EQ(Escaped(names.folder), Escaped(Title(module, nullptr)))
+        << "a later Play is no longer recorded";
     module->Quit();
 }
 
