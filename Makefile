@@ -28,7 +28,7 @@ build: deps
 demo: build wine
 	@echo "Built dist/msvcrt/velkor.dll and dist/msvcr70/velkor.dll."
 	@echo
-	@tools/demo.sh
+	@tools/i386-vm.sh run tools/demo.sh
 
 dist: build
 	@packaging/make-dist.sh >/dev/null
@@ -58,10 +58,9 @@ bench: build wine
 	@build/bench/bench/title_repair_bench --benchmark_color=false
 	@echo
 	@echo "== Platform: the real DLL under Wine, code page 932"
-	@tools/wine-session.sh start
-	@cd build/win32-msvcrt && ../../tools/wine-run.sh bench/platform_bench.exe velkor.dll \
-	  bench/bench_inner.dll ../../tests/real-plugins/in_vgmstream.dll; status=$$?; \
-	  ../../tools/wine-session.sh stop; exit $$status
+	@tools/i386-vm.sh run bash -c 'tools/wine-session.sh start; cd build/win32-msvcrt && \
+	  ../../tools/wine-run.sh bench/platform_bench.exe velkor.dll bench/bench_inner.dll \
+	  ../../tests/real-plugins/in_vgmstream.dll; status=$$?; ../../tools/wine-session.sh stop; exit $$status'
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -4,10 +4,17 @@
 set -euo pipefail
 
 packages=(
-  g++-mingw-w64-i686 wine wine32:i386 cmake ninja-build make
+  g++-mingw-w64-i686 cmake ninja-build make
   googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
   locales zip python3
 )
+# Wine needs a kernel that runs i386 programs. Where this one doesn't, Wine
+# runs in a small virtual machine that tools/i386-vm.sh builds with these.
+if "$(dirname "${BASH_SOURCE[0]}")/i386-vm.sh" check; then
+  packages+=(wine wine32:i386)
+else
+  packages+=(qemu-system-x86 qemu-user-static debootstrap e2fsprogs)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -26,7 +33,7 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 
 echo "install-deps: installing ${missing[*]}"
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
+if [[ " ${missing[*]} " == *:i386* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   dpkg --add-architecture i386
 fi
 export DEBIAN_FRONTEND=noninteractive

@@ -11,6 +11,13 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 export WINEPREFIX="${VELKOR_WINEPREFIX:-$root/build/wine/prefix}"
 case "${1:-}" in
   start)
+    if [ ! -f "$WINEPREFIX/.initialised" ]; then
+      echo "wine-session: creating the Wine prefix (once)"
+      rm -rf "$WINEPREFIX"
+      "$root/tools/wine-run.sh" wineboot -i </dev/null >/dev/null 2>&1
+      wineserver -w
+      touch "$WINEPREFIX/.initialised"
+    fi
     # A server that another run started already serves this one.
     wineserver -p 600 </dev/null >/dev/null 2>&1 || true
     "$root/tools/wine-run.sh" cmd /c exit </dev/null >/dev/null 2>&1 || true
