@@ -110,7 +110,7 @@ row "scan gives every verdict" 0 \
   'in_bytewise\.dll +Velkor stand-in +needs Velkor +ソゾ\.mp3 -> ゾ$' \
   'in_whole\.dll +Velkor stand-in +titles correctly +ソゾ\.mp3 -> ソゾ$' \
   "in_fronted\\.dll +Velkor stand-in +fronted by Velkor +fronts in_fronted\\.vlk; Velkor $version, $runtime; ソゾ\\.mp3 -> ソゾ\$" \
-  'in_orphan\.dll +Velkor copy that cannot work +in_orphan\.vlk is missing; velkor uninstall .*in_orphan\.dll removes the copy' \
+  'in_orphan\.dll +Velkor copy that cannot work +in_orphan\.vlk is missing; velkor uninstall .*in_orphan\.dll" removes the copy' \
   'in_broken\.dll +Velkor copy that cannot work +.*Velkor says LoadLibrary: ' \
   'in_wide\.dll +Velkor stand-in +does not need Velkor +wide-character record, version 0x0F000100$' \
   'in_v101\.dll +Velkor stand-in +Velkor cannot front it +version 0x101$' \
@@ -127,9 +127,12 @@ row "scan of a folder without plug-ins" 0 'There are no input plug-ins' \
   -- --lang=en scan "$(win "$work/package")"
 start=$SECONDS
 WINEDEBUG=fixme-all row "a crash is told at once, without a debugger" 2 \
-  'in_crash\.dll: crashed' '!debugger|Unhandled|err:' -- --lang=en check "$P\\in_crash.dll"
-names+=("the crash is told within 5 s, not after the 10 s limit")
-[ $((SECONDS - start)) -lt 5 ] || { failures+=("${names[-1]}"); echo "FAIL: the crash took $((SECONDS - start)) s"; }
+  'in_crash\.dll: crashed' '!debugger|Unhandled|err:seh' -- --lang=en check "$P\\in_crash.dll"
+# Without a display Wine tells, as err:winediag, that the child's hidden
+# player window has no driver; the window works all the same. Under
+# emulation the child takes seconds to start, so the bound is the limit.
+names+=("the crash is told at once, not after the 10 s limit")
+[ $((SECONDS - start)) -lt 10 ] || { failures+=("${names[-1]}"); echo "FAIL: the crash took $((SECONDS - start)) s"; }
 
 # check, today's probe.
 row "check: the titles alone and behind Velkor" 0 \
