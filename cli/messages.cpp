@@ -176,6 +176,7 @@ const Text kBasisCrashedIn = {L"in %1, exception %2", L"%1 の中で例外 %2"};
 const Text kBasisEndedIn = {L"in %1, it ended the program with exit code %2",
                             L"%1 の中で、終了コード %2 でプログラムを終了させました"};
 const Text kBasisHungIn = {L"in %1", L"%1 の中で"};
+const Text kStageStart = {L"the start of the test program", L"テスト用プログラムの起動"};
 const Text kBasisVelkorSaid = {L"Velkor says %1", L"Velkor のメッセージ: %1"};
 const Text kBasisWindow = {L"it showed a window, \"%1\"", L"ウィンドウ「%1」を表示しました"};
 const Text kBasisCopy = {L"Velkor %1, %2", L"Velkor %1、%2"};

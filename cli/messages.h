@@ -43,7 +43,7 @@ extern const Text kNeedsVelkor, kTitlesCorrectly, kFronted, kNoNeed, kCannotFron
 extern const Text kBasisTitle, kNoTitle, kBasisFronts, kBasisInnerMissing, kBasisWide,
     kBasisVersion, kBasisNoInit, kBasisNoExport, kBasisNoRecord, kBasisCrashedIn, kBasisEndedIn,
     kBasisHungIn, kBasisVelkorSaid, kBasisCopy, kBasisOlder, kBasisFixUninstall, kBasisFixRuntime,
-    kBasisWideBehind, kBasisCutShort, kBasisLeftOver, kBasisSpare, kBasisWindow;
+    kBasisWideBehind, kBasisCutShort, kBasisLeftOver, kBasisSpare, kBasisWindow, kStageStart;
 
 // scan
 extern const Text kScanHeader, kScanNone, kScanColumns, kScanInstallHint, kFolderMissing;

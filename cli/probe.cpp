@@ -16,6 +16,9 @@ namespace {
 // given when it is stopped for taking too long.
 const DWORD kCrashedExit = 0x0BADC0DE;
 const DWORD kStoppedExit = 0x0BADF00D;
+// How long the child program may take to start before it reaches the
+// plug-in, on a machine that is busy, scanning new programs, or emulated.
+const DWORD kChildStartLimitMs = 60000;
 
 // How many empty test files the child names, one per extension, besides
 // the media that fit the plug-in's extensions.
@@ -438,6 +441,24 @@ std::string VersionValue(const std::vector<char> &data, const char *name) {
     return value;
 }
 
+// Waits for the child. The plug-in's time starts when the child reports its
+// first step with the plug-in, not while the child program itself starts: a
+// slow start is not the plug-in's fault. True when the child ended in time.
+bool WaitForChild(HANDLE process, const std::string &report) {
+    const DWORD slice = 50;
+    for (DWORD waited = 0; waited < kChildStartLimitMs; waited += slice) {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (GetFileAttributesExA(report.c_str(), GetFileExInfoStandard, &data) &&
+            data.nFileSizeLow != 0) {
+            break;
+        }
+        if (WaitForSingleObject(process, slice) != WAIT_TIMEOUT) {
+            return true;
+        }
+    }
+    return WaitForSingleObject(process, kProbeLimitMs) != WAIT_TIMEOUT;
+}
+
 } // namespace
 
 void EndChildren() {
@@ -468,7 +489,7 @@ ProbeResult RunProbe(const ProbeRequest &request) {
     args.insert(args.end(), request.files.begin(), request.files.end());
     PROCESS_INFORMATION process;
     if (StartChild(args, ParentOf(request.home), &process)) {
-        bool timedOut = WaitForSingleObject(process.hProcess, kProbeLimitMs) == WAIT_TIMEOUT;
+        bool timedOut = !WaitForChild(process.hProcess, report);
         if (timedOut) {
             TerminateProcess(process.hProcess, kStoppedExit);
             WaitForSingleObject(process.hProcess, 5000);

@@ -31,16 +31,22 @@ Finding TitlesFinding(const ProbeResult &probe) {
             probe.titles.empty() ? Say(msg::kNoTitle) : TitleBasis(probe.titles[0])};
 }
 
+// The step in which the plug-in was when the child ended or hung; before the
+// first one, the child program was still starting.
+std::wstring StageName(const ProbeResult &probe) {
+    return probe.stage.empty() ? Say(msg::kStageStart) : Wide(probe.stage);
+}
+
 Finding RecordFinding(const std::string &path, const ProbeResult &probe) {
     if (probe.end == ProbeResult::kNotStarted) {
         return {kCannotTell, std::wstring(), SystemText(probe.startError, path)};
     } else if (probe.end == ProbeResult::kTimedOut) {
-        return {kTimedOut, std::wstring(), Say(msg::kBasisHungIn, Wide(probe.stage))};
+        return {kTimedOut, std::wstring(), Say(msg::kBasisHungIn, StageName(probe))};
     } else if (probe.end != ProbeResult::kFinished) {
         return {kCrashed, std::wstring(),
                 probe.exception != 0
-                    ? Say(msg::kBasisCrashedIn, Wide(probe.stage), HexNumber(probe.exception))
-                    : Say(msg::kBasisEndedIn, Wide(probe.stage), HexNumber(probe.exitCode))};
+                    ? Say(msg::kBasisCrashedIn, StageName(probe), HexNumber(probe.exception))
+                    : Say(msg::kBasisEndedIn, StageName(probe), HexNumber(probe.exitCode))};
     } else if (!probe.loaded) {
         return {kCannotLoad, std::wstring(), SystemText(probe.loadError, path)};
     } else if (!probe.hasExport) {
