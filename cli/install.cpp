@@ -35,9 +35,13 @@ class TitlesVerifier : public Verifier {
             return false;
         }
         // The record is judged by what it is: a plug-in may allocate it on
-        // the heap, outside its image.
-        if (behind_.version != alone_.version || behind_.description != alone_.description ||
-            behind_.extensions != alone_.extensions) {
+        // the heap, outside its image. By its version and its extensions,
+        // not by its texts: a plug-in that finds its resources by its own
+        // file name (WavPack's in_wv) finds Velkor's copy there, and words
+        // its description and the names of its file types otherwise.
+        if (behind_.version != alone_.version ||
+            FirstExtensions(behind_.extensions, static_cast<size_t>(-1)) !=
+                FirstExtensions(alone_.extensions, static_cast<size_t>(-1))) {
             *why = Say(msg::kVerifyNotInner, Name(plan_.front), Name(plan_.inner));
             return false;
         }
