@@ -322,7 +322,7 @@ row "real plug-ins: those that cut names need Velkor, the wide one does not" 0 \
 # its resources by its own file name.
 row "install in front of the real WavPack plug-in" 0 \
   'Done: Velkor is in front of in_wv\.dll' 'ソゾ\.WV: ゾ\.WV alone, ソゾ behind Velkor' \
-  -- --lang=en install "$(win "$work/real")\\in_wv.dll"
+  -- --lang=en install "${install_runtime[@]}" "$(win "$work/real")\\in_wv.dll"
 
 # Other code pages. 950 has characters whose second byte is 0x5C too, and
 # the test names come from it. 1252 has none: its names hold no character
