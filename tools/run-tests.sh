@@ -6,16 +6,11 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 
 dirs=()
-dir="$root/build/native"
-rm -rf "$dir/test-results" "$dir/ctest-junit.xml"
-echo "== native"
-ctest --preset native -j2 --output-junit "$dir/ctest-junit.xml" </dev/null
-dirs+=("$dir")
-
+"$root/tools/run-suites.sh" native
 # Both Windows builds under Wine: here, or in a virtual machine where this
 # kernel cannot run the 32-bit programs that Wine needs.
-"$root/tools/i386-vm.sh" run "$root/tools/run-windows-tests.sh"
-dirs+=("$root/build/win32-msvcrt" "$root/build/win32-msvcr70")
+"$root/tools/i386-vm.sh" run "$root/tools/run-suites.sh" win32-msvcrt win32-msvcr70
+dirs+=("$root/build/native" "$root/build/win32-msvcrt" "$root/build/win32-msvcr70")
 
 # The DLLs once more, from a copy of the sources in another folder: the same
 # bytes, or the release cannot be checked against its sources.
