@@ -10,11 +10,11 @@
 //   velkor            (nothing dropped on it: as scan without FOLDER)
 //
 // Exit codes: see commands.h.
-#include "cli/commands.h"
+#include "core/commands.h"
 #include "cli/console.h"
-#include "cli/player_search.h"
-#include "cli/probe.h"
-#include "cli/text.h"
+#include "core/player_search.h"
+#include "core/probe.h"
+#include "core/text.h"
 
 #include <windows.h>
 #include <shellapi.h>

@@ -21,12 +21,15 @@ check_pe = importlib.util.module_from_spec(spec)
 spec.loader.exec_module(check_pe)
 
 EXPECTED = {"README-en.txt", "README-ja.txt", "CHANGELOG.md", "SHA256SUMS", "velkor.exe",
+            "VelkorSetup.exe",
             "msvcrt/velkor.dll", "msvcr70/velkor.dll"}
 
-# velkor.exe must run on Windows XP: none of the functions that came with
-# Windows Vista or later. The posix-thread runtime brings in GetTickCount64.
+# velkor.exe and the window must run on Windows XP: none of the functions
+# that came with Windows Vista or later. The posix-thread runtime brings in
+# GetTickCount64.
 PROGRAM_DLLS = {"ADVAPI32.DLL", "KERNEL32.DLL", "MSVCRT.DLL", "SHELL32.DLL", "USER32.DLL",
                 "VERSION.DLL"}
+WINDOW_DLLS = PROGRAM_DLLS | {"COMCTL32.DLL", "GDI32.DLL", "OLE32.DLL"}
 VISTA_AND_LATER = {
     "GetTickCount64", "GetFinalPathNameByHandleA", "GetFinalPathNameByHandleW",
     "InitializeCriticalSectionEx", "CreateEventExA", "CreateEventExW", "CreateMutexExA",
@@ -107,17 +110,24 @@ def main():
             check(runtime + ".dll" in imports and
                   not ({"msvcrt.dll", "msvcr70.dll"} - {runtime + ".dll"}) & imports,
                   name + ": imports " + runtime + ".dll and no other runtime")
-        if "velkor.exe" in names:
-            data = z.read("velkor.exe")
+        for program, allowed in (("velkor.exe", PROGRAM_DLLS), ("VelkorSetup.exe", WINDOW_DLLS)):
+            if program not in names:
+                continue
+            data = z.read(program)
             pe = check_pe.Pe(data)
             imports = pe.imports()
-            check({d.upper() for d in imports} <= PROGRAM_DLLS,
-                  "velkor.exe imports only from %s" % ", ".join(sorted(imports)))
+            check({d.upper() for d in imports} <= allowed,
+                  "%s imports only from %s" % (program, ", ".join(sorted(imports))))
             later = sorted(f for funcs in imports.values() for f in funcs if later_than_xp(f))
-            check(not later, "velkor.exe imports nothing after Windows XP" +
+            check(not later, program + " imports nothing after Windows XP" +
                   (" (found %s)" % ", ".join(later) if later else ""))
             check(1 in manifest_ids(pe) and b'level="asInvoker"' in data,
-                  "velkor.exe carries its manifest, asInvoker")
+                  program + " carries its manifest, asInvoker")
+        if "VelkorSetup.exe" in names:
+            data = z.read("VelkorSetup.exe")
+            check(b'name="Microsoft.Windows.Common-Controls" version="6.0.0.0"' in data,
+                  "VelkorSetup.exe asks for common controls 6")
+            check(b"<dpiAware" in data, "VelkorSetup.exe is DPI-aware")
         for readme, encoding in (("README-en.txt", "utf-8"), ("README-ja.txt", "cp932")):
             if readme not in names:
                 continue

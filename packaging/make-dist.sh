@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Packs the release: dist/velkor-<version>-win32.zip with both DLLs,
-# velkor.exe, the two read-me files, the change log and SHA256SUMS. The
+# VelkorSetup.exe (the window), velkor.exe, the two read-me files, the change log and SHA256SUMS. The
 # Japanese read-me is converted to code page 932, and the texts to CRLF line
 # ends, for Notepad on the systems Velkor serves. The zip's bytes depend on
 # these files alone: fixed order, attributes, and times from the commit
@@ -18,10 +18,11 @@ mkdir -p "$stage/msvcrt" "$stage/msvcr70"
 cp "$root/build/win32-msvcrt/velkor.dll" "$stage/msvcrt/velkor.dll"
 cp "$root/build/win32-msvcr70/velkor.dll" "$stage/msvcr70/velkor.dll"
 cp "$root/build/win32-msvcrt/velkor.exe" "$stage/velkor.exe"
+cp "$root/build/win32-msvcrt/VelkorSetup.exe" "$stage/VelkorSetup.exe"
 sed 's/$/\r/' "$root/packaging/README-en.txt" > "$stage/README-en.txt"
 iconv -f UTF-8 -t CP932 "$root/packaging/README-ja.txt" | sed 's/$/\r/' > "$stage/README-ja.txt"
 sed 's/$/\r/' "$root/CHANGELOG.md" > "$stage/CHANGELOG.md"
-files=(README-en.txt README-ja.txt CHANGELOG.md velkor.exe msvcrt/velkor.dll msvcr70/velkor.dll)
+files=(README-en.txt README-ja.txt CHANGELOG.md VelkorSetup.exe velkor.exe msvcrt/velkor.dll msvcr70/velkor.dll)
 # The usual sha256sum lines, which `sha256sum -c SHA256SUMS` checks.
 (cd "$stage" && sha256sum "${files[@]}") > "$stage/SHA256SUMS"
 

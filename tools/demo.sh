@@ -4,14 +4,15 @@
 # names at the last 0x5C byte and one that titles them correctly:
 # 1. scan, 2. install, 3. the titles alone and behind Velkor, 4. an update
 # of an older copy, 5. uninstall, and the folder ends byte for byte as it
-# was.
+# was; 6. the window, VelkorSetup.exe, on the same folder under a private
+# Xvfb, with screenshots in English and Japanese in build/demo/.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$root/build/win32-msvcrt"
 demo="$root/build/demo"
 rm -rf "$demo"
 mkdir -p "$demo/velkor/msvcrt" "$demo/Winamp/Plugins"
-cp "$build/velkor.exe" "$demo/velkor/"
+cp "$build/velkor.exe" "$build/VelkorSetup.exe" "$demo/velkor/"
 cp "$build/velkor.dll" "$demo/velkor/msvcrt/"
 cp "$build/examples/in_demo.dll" "$build/examples/in_demo_whole.dll" "$demo/Winamp/Plugins/"
 
@@ -53,3 +54,22 @@ else
   diff <(echo "$before") <(echo "$after") >&2
   exit 1
 fi
+echo
+echo "== 6. The same in the window: VelkorSetup.exe"
+win() { printf 'Z:%s' "${1//\//\\}"; }
+for lang in en ja; do
+  report="$demo/window-$lang.txt"
+  if "$root/tools/with-xvfb.sh" "$root/tools/wine-desktop-run.sh" "velkor-demo-$lang" "$report" 900 \
+    "$(win "$build/window_e2e.exe")" "$(win "$demo/velkor/VelkorSetup.exe")" "$plugins" \
+    "$(win "$report")" "$(win "$demo/window-$lang")" "$lang" -; then
+    python3 "$root/tools/bmp2png.py" "$demo/window-$lang-scan.bmp" "$demo/window-$lang.png"
+    rm -f "$demo/window-$lang-scan.bmp"
+    echo "The window's rows ($lang):"
+    sed -n 's/^row: /  /p' "$report"
+    echo "Screenshot: build/demo/window-$lang.png"
+  else
+    echo "The window did not finish; its report:" >&2
+    cat "$report" >&2
+    exit 1
+  fi
+done

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Runs a Windows program under Wine the way the tests need it: a prefix of
 # the build tree's own, ANSI code page 932, and no display, so that nothing
-# can wait for a click.
+# can wait for a click. VELKOR_DISPLAY names an X display (a private Xvfb)
+# for the tests of windows, which start their programs in a Wine desktop of
+# their own (explorer /desktop=...): Wine's first desktop, which the other
+# tests share, stays without a display.
 #
 # Wine takes its ANSI code page from the Unix locale, and maps file names
 # through it, so LC_ALL=ja_JP.UTF-8 is set here, for Wine alone, from a
@@ -14,5 +17,8 @@ export WINEPREFIX="${VELKOR_WINEPREFIX:-$root/build/wine/prefix}"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
+if [ -n "${VELKOR_DISPLAY:-}" ]; then
+  export DISPLAY="$VELKOR_DISPLAY"
+fi
 # Set through env so that this shell itself never tries the locale.
 exec env LOCPATH="$root/build/wine/locale" LC_ALL="${VELKOR_LOCALE:-ja_JP.UTF-8}" wine "$@"

@@ -1,8 +1,8 @@
 // The folder steps of install and uninstall on real files, with each file
 // operation and each step of taking them back made to fail in turn.
-#include "cli/folder_steps.h"
-#include "cli/messages.h"
-#include "cli/text.h"
+#include "core/folder_steps.h"
+#include "core/messages.h"
+#include "core/text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The search for the player's Plugins folders, over registry values and
 // files made up for each row. It runs in code page 932, where 表 is 95 5C.
-#include "cli/player_search.h"
+#include "core/player_search.h"
 
 #include <windows.h>
 

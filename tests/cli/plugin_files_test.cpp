@@ -3,7 +3,7 @@
 // change is stopped after each step of install, uninstall and update in
 // turn, the state is named from the files alone, and one command brings
 // back a working plug-in, with the user's plug-in intact.
-#include "cli/plugin_files.h"
+#include "core/plugin_files.h"
 
 #include <gtest/gtest.h>
 

@@ -64,6 +64,10 @@ void __cdecl StandInGetFileInfo([[maybe_unused]] char *file, [[maybe_unused]] ch
         *static_cast<volatile int *>(nullptr) = 0;
     }
 #endif
+#ifdef STAND_IN_BOX
+    // As a plug-in that tells of a missing codec: Init waits on the box.
+    MessageBoxA(NULL, "A codec is missing.", "Velkor stand-in box", MB_OK);
+#endif
 #ifdef STAND_IN_DEPENDENCY
     standInDependency();
 #endif

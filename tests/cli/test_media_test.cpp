@@ -1,6 +1,6 @@
 // The media that the program carries, and which files a plug-in is asked
 // about: plug-ins that can open them refuse a header that does not add up.
-#include "cli/test_media.h"
+#include "core/test_media.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 // tests can make any one of them fail.
 #pragma once
 
-#include "cli/messages.h"
-#include "cli/plugin_files.h"
+#include "core/messages.h"
+#include "core/plugin_files.h"
 
 #include <windows.h>
 

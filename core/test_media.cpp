@@ -1,6 +1,6 @@
-#include "cli/test_media.h"
+#include "core/test_media.h"
 
-#include "cli/test_names.h"
+#include "core/test_names.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
-#include "cli/text.h"
+#include "core/text.h"
 
-#include "cli/messages.h"
+#include "core/messages.h"
 
 #include <stdio.h>
 #include <stdlib.h>

@@ -1,11 +1,11 @@
 // scan and check: the plug-ins as the player would load them, each in a
 // child process, and what their titles of test names say about them.
-#include "cli/commands.h"
+#include "core/commands.h"
 
-#include "cli/console.h"
-#include "cli/test_names.h"
-#include "cli/text.h"
-#include "cli/velkor_copy.h"
+#include "core/output.h"
+#include "core/test_names.h"
+#include "core/text.h"
+#include "core/velkor_copy.h"
 #include "host/in_module.h"
 
 #include <algorithm>
@@ -140,8 +140,6 @@ std::string VelkorDll(const std::string &runtime) {
     return FolderOf(path) + runtime + "\\velkor.dll";
 }
 
-namespace {
-
 // The plug-ins whose files are in the folder, each by its X.dll, whether
 // that is there or not: a change cut short may have left only X.vlk, or
 // only a spare copy.
@@ -179,15 +177,47 @@ std::vector<std::string> PluginsWithFiles(const std::string &folder) {
     return found;
 }
 
-} // namespace
+std::vector<ScanRow> ScanPlugin(const std::string &plugin, const std::string &namesFolder) {
+    std::vector<ScanRow> rows;
+    PluginFiles files = FindPluginFiles(plugin);
+    PluginState state = StateOf(files);
+    if (state == kStateCutShort) {
+        rows.push_back({plugin, Wide(NameOf(files.vlk.path)), std::wstring(), kCutShort,
+                        Say(msg::kBasisCutShort, Wide(NameOf(plugin)), QuotedPath(plugin)), false,
+                        false});
+    } else if (state != kStateNone) {
+        Finding finding =
+            files.dll.velkor ? JudgeCopy(plugin, namesFolder)
+                             : Judge(plugin, RunProbe({plugin, FolderOf(plugin), namesFolder, {}}));
+        rows.push_back({plugin, Wide(NameOf(plugin)), finding.description, finding.verdict,
+                        finding.basis, files.dll.velkor,
+                        files.dll.velkor && IsOlderCopy(ReadCopy(plugin))});
+    }
+    if (state == kStateLeftoverVlk) {
+        rows.push_back({plugin, Wide(NameOf(files.vlk.path)), std::wstring(), kLeftOver,
+                        Say(msg::kBasisLeftOver, Wide(NameOf(plugin))), false, false});
+    }
+    for (const std::string &spare : SpareCopies(files)) {
+        rows.push_back({plugin, Wide(NameOf(spare)), std::wstring(), kSpareCopy,
+                        Say(msg::kBasisSpare, QuotedPath(plugin)), true, false});
+    }
+    return rows;
+}
+
+bool CheckScanFolder(const std::string &folder) {
+    if (Wide(folder).size() >= MAX_PATH) {
+        Err(Say(msg::kNameTooLong, Wide(folder), Number(static_cast<DWORD>(Wide(folder).size()))));
+        return false;
+    } else if (!FolderExists(folder)) {
+        Err(Say(msg::kFolderMissing, Wide(folder), SystemText(ERROR_PATH_NOT_FOUND, folder)));
+        return false;
+    }
+    return true;
+}
 
 int Scan(const std::string &folderArgument) {
     std::string folder = WithoutSeparator(FullPath(folderArgument));
-    if (Wide(folder).size() >= MAX_PATH) {
-        Err(Say(msg::kNameTooLong, Wide(folder), Number(static_cast<DWORD>(Wide(folder).size()))));
-        return 2;
-    } else if (!FolderExists(folder)) {
-        Err(Say(msg::kFolderMissing, Wide(folder), SystemText(ERROR_PATH_NOT_FOUND, folder)));
+    if (!CheckScanFolder(folder)) {
         return 2;
     }
     std::vector<std::string> plugins = PluginsWithFiles(folder);
@@ -203,28 +233,12 @@ int Scan(const std::string &folderArgument) {
     std::vector<std::string> needing;
     for (const std::string &plugin : plugins) {
         Progress(Wide(NameOf(plugin)));
-        PluginFiles files = FindPluginFiles(plugin);
-        PluginState state = StateOf(files);
-        if (state == kStateCutShort) {
-            rows.push_back({Wide(NameOf(files.vlk.path)), std::wstring(), VerdictName(kCutShort),
-                            Say(msg::kBasisCutShort, Wide(NameOf(plugin)), QuotedPath(plugin))});
-        } else if (state != kStateNone) {
-            Finding finding = files.dll.velkor
-                                  ? JudgeCopy(plugin, names.path())
-                                  : Judge(plugin, RunProbe({plugin, folder, names.path(), {}}));
-            rows.push_back({Wide(NameOf(plugin)), Shortened(finding.description, kDescriptionCells),
-                            VerdictName(finding.verdict), finding.basis});
-            if (finding.verdict == kNeedsVelkor) {
+        for (const ScanRow &row : ScanPlugin(plugin, names.path())) {
+            rows.push_back({row.file, Shortened(row.description, kDescriptionCells),
+                            VerdictName(row.verdict), row.basis});
+            if (row.verdict == kNeedsVelkor) {
                 needing.push_back(plugin);
             }
-        }
-        if (state == kStateLeftoverVlk) {
-            rows.push_back({Wide(NameOf(files.vlk.path)), std::wstring(), VerdictName(kLeftOver),
-                            Say(msg::kBasisLeftOver, Wide(NameOf(plugin)))});
-        }
-        for (const std::string &spare : SpareCopies(files)) {
-            rows.push_back({Wide(NameOf(spare)), std::wstring(), VerdictName(kSpareCopy),
-                            Say(msg::kBasisSpare, QuotedPath(plugin))});
         }
     }
     Progress(std::wstring());

@@ -2,7 +2,7 @@
 // inside a double-byte character, found by asking the ANSI code page.
 #pragma once
 
-#include "cli/test_media.h"
+#include "core/test_media.h"
 
 #include <string>
 #include <vector>

@@ -1,12 +1,12 @@
 // install and uninstall: every check first, then renames that are taken
 // back when any step fails. The user's plug-in is only ever renamed.
-#include "cli/commands.h"
+#include "core/commands.h"
 
-#include "cli/console.h"
-#include "cli/folder_steps.h"
-#include "cli/test_names.h"
-#include "cli/text.h"
-#include "cli/velkor_copy.h"
+#include "core/output.h"
+#include "core/folder_steps.h"
+#include "core/test_names.h"
+#include "core/text.h"
+#include "core/velkor_copy.h"
 
 #include <memory>
 

@@ -1,4 +1,4 @@
-#include "cli/messages.h"
+#include "core/messages.h"
 
 #include <windows.h>
 
@@ -418,5 +418,44 @@ const Text kNeedsQuotes = {L"A path with spaces needs quotes: velkor %1 %2\n",
                            L"空白を含むパスは引用符で囲んでください: velkor %1 %2\n"};
 const Text kUpdateNone = {L"No copy of Velkor in %1 is older than %2.\n",
                           L"%1 には %2 より古い Velkor のコピーはありません。\n"};
+
+} // namespace msg
+
+// The window (VelkorSetup.exe)
+namespace msg {
+
+const Text kWindowTitle = {L"Velkor %1: titles of Japanese and Chinese file names",
+                           L"Velkor %1: 日本語・中国語のファイル名の曲名"};
+const Text kButtonInstall = {L"&Install", L"導入(&I)"};
+const Text kButtonUninstall = {L"&Uninstall", L"元に戻す(&U)"};
+const Text kButtonCheck = {L"&Check titles", L"曲名を確認(&C)"};
+const Text kButtonUpdateAll = {L"Update &all", L"すべて更新(&A)"};
+const Text kButtonFolder = {L"&Folder...", L"フォルダー(&F)..."};
+const Text kButtonRescan = {L"&Scan again (F5)", L"再スキャン(&S) (F5)"};
+const Text kButtonCancel = {L"Cancel", L"キャンセル"};
+const Text kButtonClose = {L"Close", L"閉じる"};
+const Text kLabelRuntime = {L"&Runtime:", L"ランタイム(&R):"};
+const Text kStatusSearching = {L"Looking for the player's Plugins folders...",
+                               L"プレーヤーの Plugins フォルダーを探しています..."};
+const Text kStatusScanning = {L"Checking %1 of %2: %3", L"確認中 %1/%2: %3"};
+const Text kStatusScanned = {L"%1 plug-ins in %2. Select one for what can be done.",
+                             L"%2 のプラグイン %1 個。選ぶと、できることが分かります。"};
+const Text kStatusCancelled = {L"Scan cancelled.", L"スキャンを取り消しました。"};
+const Text kStatusWorking = {L"%1: working...", L"%1: 処理中..."};
+const Text kStatusDone = {L"%1: done.", L"%1: 完了しました。"};
+const Text kStatusFailed = {L"%1: failed.", L"%1: 失敗しました。"};
+const Text kPickFolder = {L"Choose the player's Plugins folder.",
+                          L"プレーヤーの Plugins フォルダーを選んでください。"};
+const Text kNoPlayer = {L"The player's Plugins folder was not found. Choose it with Folder..., "
+                        L"or drop it onto this window.",
+                        L"プレーヤーの Plugins フォルダーが見つかりませんでした。"
+                        L"「フォルダー」で選ぶか、このウィンドウにドロップしてください。"};
+const Text kAskAdmin = {L"Windows does not let this program change files in %1.\n\nStart it again "
+                        L"as administrator?",
+                        L"%1 のファイルを変更する権限がありません。\n\n管理者として起動し"
+                        L"直しますか?"};
+const Text kInUse = {L"%1\nClose the player, then click Retry.",
+                     L"%1\nプレーヤーを終了してから「再試行」をクリックしてください。"};
+const Text kCheckWindowTitle = {L"Titles of %1", L"%1 の曲名"};
 
 } // namespace msg

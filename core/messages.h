@@ -69,4 +69,10 @@ extern const Text kFinishing, kTakingBack, kFinished, kTakenBack, kSpareDeleted,
     kPluginGone, kCopyRemoved, kLeftoverInner, kUpdating, kUpdated, kUpdateFailed, kUpToDate,
     kNameTooLong, kUpdateNone, kNeedsQuotes, kBusy, kFolderNotAnsi;
 
+// the window
+extern const Text kWindowTitle, kButtonInstall, kButtonUninstall, kButtonCheck, kButtonUpdateAll,
+    kButtonFolder, kButtonRescan, kButtonCancel, kButtonClose, kLabelRuntime, kStatusSearching,
+    kStatusScanning, kStatusScanned, kStatusCancelled, kStatusWorking, kStatusDone, kStatusFailed,
+    kPickFolder, kNoPlayer, kAskAdmin, kInUse, kCheckWindowTitle;
+
 } // namespace msg

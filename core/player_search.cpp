@@ -1,6 +1,6 @@
-#include "cli/player_search.h"
+#include "core/player_search.h"
 
-#include "cli/text.h"
+#include "core/text.h"
 
 #include <windows.h>
 

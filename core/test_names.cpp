@@ -1,6 +1,6 @@
-#include "cli/test_names.h"
+#include "core/test_names.h"
 
-#include "cli/text.h"
+#include "core/text.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
-#include "cli/velkor_copy.h"
+#include "core/velkor_copy.h"
 
-#include "cli/probe.h"
-#include "cli/text.h"
+#include "core/probe.h"
+#include "core/text.h"
 
 #include <vector>
 

@@ -1,4 +1,4 @@
-#include "cli/plugin_files.h"
+#include "core/plugin_files.h"
 
 const char kSpareNew[] = ".velkor-new";
 const char kSpareOld[] = ".velkor-old";

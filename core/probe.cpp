@@ -1,7 +1,7 @@
-#include "cli/probe.h"
+#include "core/probe.h"
 
-#include "cli/test_names.h"
-#include "cli/text.h"
+#include "core/test_names.h"
+#include "core/text.h"
 #include "host/import_patch.h"
 #include "host/in_module.h"
 

@@ -7,7 +7,7 @@
 // Nothing here touches the system, so that every state can be tried.
 #pragma once
 
-#include "cli/file_step.h"
+#include "core/file_step.h"
 
 #include <string>
 #include <vector>

@@ -1,7 +1,7 @@
-#include "cli/folder_steps.h"
+#include "core/folder_steps.h"
 
-#include "cli/messages.h"
-#include "cli/text.h"
+#include "core/messages.h"
+#include "core/text.h"
 
 #include <stdlib.h>
 

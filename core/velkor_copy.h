@@ -2,7 +2,7 @@
 // the files of a plug-in as Velkor's changes leave them.
 #pragma once
 
-#include "cli/plugin_files.h"
+#include "core/plugin_files.h"
 
 #include <windows.h>
 

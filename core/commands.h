@@ -4,12 +4,33 @@
 // and the folder could not be put back.
 #pragma once
 
-#include "cli/verdict.h"
+#include "core/verdict.h"
 
 #include <string>
 #include <vector>
 
 int Scan(const std::string &folder);
+
+// One row of a scan: a plug-in, or a file that a change cut short left.
+struct ScanRow {
+    std::string plugin; // the X.dll whose install or uninstall deals with the row
+    std::wstring file;  // the file that the row is about
+    std::wstring description;
+    Verdict verdict;
+    std::wstring basis; // what the verdict rests on, and the fix
+    bool copy;          // the row's file is a copy of Velkor
+    bool older;         // a copy of Velkor older than the program's own
+};
+
+// The plug-ins whose files are in the folder, by their X.dll, sorted.
+std::vector<std::string> PluginsWithFiles(const std::string &folder);
+
+// The rows of one plug-in, judged in child processes; `namesFolder` holds
+// the test names (TestNamesFolder).
+std::vector<ScanRow> ScanPlugin(const std::string &plugin, const std::string &namesFolder);
+
+// False, after saying why, for a folder that cannot be scanned.
+bool CheckScanFolder(const std::string &folder);
 
 // Titles alone and behind Velkor, for `files`, or for test names when there
 // are none. `verdict`, when given, receives the plug-in's: kFronted for a

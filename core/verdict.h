@@ -1,8 +1,8 @@
 // What a plug-in's answers in the child say about it.
 #pragma once
 
-#include "cli/messages.h"
-#include "cli/probe.h"
+#include "core/messages.h"
+#include "core/probe.h"
 
 #include <string>
 

@@ -1,9 +1,9 @@
-#include "cli/verdict.h"
+#include "core/verdict.h"
 
-#include "cli/console.h"
-#include "cli/test_names.h"
-#include "cli/text.h"
-#include "cli/velkor_copy.h"
+#include "core/output.h"
+#include "core/test_names.h"
+#include "core/text.h"
+#include "core/velkor_copy.h"
 #include "host/in_module.h"
 
 namespace {

@@ -1,11 +1,11 @@
 // `velkor scan` without a folder: the player's Plugins folders from the real
 // registry and files, then a scan of each.
-#include "cli/player_search.h"
+#include "core/player_search.h"
 
-#include "cli/commands.h"
-#include "cli/console.h"
-#include "cli/messages.h"
-#include "cli/text.h"
+#include "core/commands.h"
+#include "core/output.h"
+#include "core/messages.h"
+#include "core/text.h"
 
 #include <windows.h>
 #include <shlobj.h>

@@ -1,0 +1,135 @@
+#!/usr/bin/env bash
+# Checks the window as a user meets it, under Wine with a private Xvfb: the
+# program laid out as the package lays it out, a player's Plugins folder of
+# stand-in plug-ins (one that needs Velkor, one that titles correctly, one
+# fronted already, one that waits on a box in Init). window_e2e.exe opens
+# the window on the folder, in English and in Japanese, reads the rows,
+# installs, checks and uninstalls the byte-wise plug-in, scans again with F5
+# and closes it; the folder must end byte for byte as it was. Screenshots
+# land in BUILD_DIR/window-shots/ as PNG files.
+# usage: test-window.sh BUILD_DIR STAND_IN_DIR RUNTIME
+set -uo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+build="$1"
+stand_ins="$2"
+runtime="$3"
+
+if [ -z "${VELKOR_DISPLAY:-}" ]; then
+  exec "$root/tools/with-xvfb.sh" "$0" "$@"
+fi
+
+work="$build/window-test"
+shots="$build/window-shots"
+rm -rf "$work" "$shots"
+player="$work/player 表示"
+plugins="$player/Plugins"
+mkdir -p "$work/package/$runtime" "$plugins" "$shots"
+cp "$build/VelkorSetup.exe" "$build/velkor.exe" "$work/package/"
+cp "$build/velkor.dll" "$work/package/$runtime/velkor.dll"
+for variant in bytewise whole box; do
+  cp "$stand_ins/in_$variant.dll" "$plugins/"
+done
+cp "$build/velkor.dll" "$plugins/in_fronted.dll"
+cp "$stand_ins/in_bytewise.dll" "$plugins/in_fronted.vlk"
+
+win() { # the Windows name of a Unix path: Wine's drive Z: is the Unix root
+  printf 'Z:%s' "${1//\//\\}"
+}
+snapshot() { (cd "$plugins" && sha256sum -- * | sort); }
+before="$(snapshot)"
+
+names=()
+failures=()
+check() { # check NAME REPORT PATTERN...: each extended regular expression
+  # matches a line of the report (or, after !, none does)
+  local name="$1" report="$2" problem=""
+  shift 2
+  for p in "$@"; do
+    if [ "${p:0:1}" = "!" ]; then
+      ! grep -qE -- "${p:1}" "$report" || problem+="; has /${p:1}/"
+    else
+      grep -qE -- "$p" "$report" || problem+="; lacks /$p/"
+    fi
+  done
+  names+=("$name")
+  if [ -n "$problem" ]; then
+    failures+=("$name")
+    echo "FAIL: $name: ${problem#; }"
+  else
+    echo "ok:   $name"
+  fi
+}
+
+drive() { # drive LANG: the window's run in that language, into report-LANG.txt
+  local lang="$1"
+  local report="$work/report-$lang.txt"
+  "$root/tools/wine-desktop-run.sh" "velkor-window-$lang" "$report" 1700 \
+    "$(win "$build/window_e2e.exe")" "$(win "$work/package/VelkorSetup.exe")" \
+    "$(win "$plugins")" "$(win "$report")" "$(win "$shots/window-$lang")" "$lang" \
+    in_bytewise.dll
+  touch "$report"
+}
+
+drive en
+r="$work/report-en.txt"
+check "the window opens with its version" "$r" '^title: Velkor [0-9]+\.[0-9]+\.[0-9]+: '
+check "the scan gives each plug-in its row" "$r" \
+  '^row: in_bytewise\.dll \| Velkor stand-in \| needs Velkor \| ソゾ\.mp3 -> ゾ$' \
+  '^row: in_whole\.dll \| Velkor stand-in \| titles correctly \| ' \
+  '^row: in_fronted\.dll \| Velkor stand-in \| fronted by Velkor \| fronts in_fronted\.vlk'
+check "a plug-in that waits on a box is named with the box's title" "$r" \
+  '^row: in_box\.dll \| .*"Velkor stand-in box"'
+check "no button applies before a row is chosen" "$r" \
+  '^buttons: install=0 uninstall=0 check=0 update=0$'
+check "install and check apply to a plug-in that needs Velkor" "$r" \
+  '^selected: install=1 uninstall=0 check=1 update=0$'
+check "after install the row is scanned again" "$r" \
+  '^status: in_bytewise\.dll: done\.$' \
+  'row: in_bytewise\.dll \| Velkor stand-in \| fronted by Velkor \| fronts in_bytewise\.vlk'
+check "check titles shows the titles alone and behind Velkor" "$r" \
+  '^check: ソゾ\.mp3 +ゾ +ソゾ +<- repaired$'
+check "after uninstall the plug-in needs Velkor again" "$r" \
+  '^after uninstall$' '^row: in_bytewise\.dll \| Velkor stand-in \| needs Velkor \|'
+check "F5 scans again" "$r" '^rescan: 4 plug-ins in '
+check "the window closes, with no fault and no box" "$r" '^exit: 0$' '^done$' '!^FAIL' '!^box:'
+
+drive ja
+r="$work/report-ja.txt"
+check "Japanese: the window and its rows" "$r" '^title: Velkor .*日本語' \
+  '^row: in_bytewise\.dll \| Velkor stand-in \| Velkor が必要 \|' \
+  '^row: in_box\.dll \| .*ウィンドウ「Velkor stand-in box」'
+check "Japanese: install, check, uninstall" "$r" \
+  '^row: in_bytewise\.dll \| Velkor stand-in \| Velkor 導入済み \|' \
+  '^check: ソゾ\.mp3 +ゾ +ソゾ +<- 修復$' '^after uninstall$'
+check "Japanese: the window closes, with no fault and no box" "$r" '^exit: 0$' '^done$' \
+  '!^FAIL' '!^box:'
+
+after="$(snapshot)"
+names+=("the folder byte for byte as it was")
+[ "$before" = "$after" ] || { failures+=("${names[-1]}"); diff <(echo "$before") <(echo "$after"); }
+
+for bmp in "$shots"/*.bmp; do
+  [ -e "$bmp" ] && python3 "$root/tools/bmp2png.py" "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
+done
+ls "$shots"
+
+if [ "${#failures[@]}" -ne 0 ]; then
+  for lang in en ja; do
+    echo "== report-$lang.txt"
+    cat "$work/report-$lang.txt"
+  done
+fi
+
+mkdir -p "$build/test-results"
+{
+  echo '<?xml version="1.0" encoding="UTF-8"?>'
+  echo "<testsuites><testsuite name=\"velkor_window\" tests=\"${#names[@]}\" failures=\"${#failures[@]}\">"
+  for name in "${names[@]}"; do
+    failed=""
+    for f in "${failures[@]}"; do [ "$f" = "$name" ] && failed="<failure/>"; done
+    echo "  <testcase name=\"${name//\"/&quot;}\" status=\"run\">$failed</testcase>"
+  done
+  echo "</testsuite></testsuites>"
+} >"$build/test-results/velkor_window.xml"
+echo "${#names[@]} checks, ${#failures[@]} failed"
+[ "${#failures[@]}" -eq 0 ]
