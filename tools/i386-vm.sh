@@ -25,13 +25,14 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 vm_dir="${VELKOR_VM_DIR:-/var/tmp/velkor-i386-vm}"
 # Bump when the recipe below changes, so that old images are built again.
-recipe=3
+recipe=4
 image="$vm_dir/root-$recipe.img"
 mirror="http://deb.debian.org/debian"
 packages=(
   linux-image-amd64 procps
   wine wine32:i386 wine64 cmake make python3 diffutils findutils
   binutils-mingw-w64-i686
+  xvfb fonts-ipafont-gothic
 )
 
 say() { echo "i386-vm: $*" >&2; }

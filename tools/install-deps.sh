@@ -11,7 +11,7 @@ packages=(
 # Wine needs a kernel that runs i386 programs. Where this one doesn't, Wine
 # runs in a small virtual machine that tools/i386-vm.sh builds with these.
 if "$(dirname "${BASH_SOURCE[0]}")/i386-vm.sh" check; then
-  packages+=(wine wine32:i386)
+  packages+=(wine wine32:i386 xvfb fonts-ipafont-gothic)
 else
   packages+=(qemu-system-x86 qemu-user-static debootstrap e2fsprogs)
 fi
