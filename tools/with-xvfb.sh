@@ -13,7 +13,7 @@ for n in $(seq 71 99); do
   fi
 done
 [ -n "$display" ] || { echo "with-xvfb: no free display" >&2; exit 1; }
-Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb ":$display" -screen 0 1920x1200x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 trap 'kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null' EXIT
 for _ in $(seq 1 100); do

@@ -719,6 +719,23 @@ void FitLastColumn() {
     ListView_SetColumnWidth(g_state.list, 3, rest > Scaled(200) ? rest : Scaled(200));
 }
 
+// The client width that the bottom row of buttons needs, in either language.
+int NeededWidth() {
+    int width = TextWidth(Control(IDC_RUNTIME_LABEL)) + Scaled(4) + Scaled(90) + Scaled(24);
+    for (int id : {IDC_INSTALL, IDC_UNINSTALL, IDC_CHECK, IDC_UPDATE_ALL, IDC_FOLDER, IDC_RESCAN,
+                   IDC_CLOSE}) {
+        width += ButtonWidth(id) + Scaled(6);
+    }
+    return width + 2 * Scaled(8);
+}
+
+// The window's outer width for a client width.
+int OuterWidth(int client) {
+    RECT rect = {0, 0, client, 100};
+    AdjustWindowRectEx(&rect, WS_OVERLAPPEDWINDOW, FALSE, WS_EX_CONTROLPARENT | WS_EX_ACCEPTFILES);
+    return rect.right - rect.left;
+}
+
 void Layout() {
     RECT client;
     GetClientRect(g_state.window, &client);
@@ -836,7 +853,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         Layout();
         return 0;
     case WM_GETMINMAXINFO:
-        reinterpret_cast<MINMAXINFO *>(lParam)->ptMinTrackSize = {Scaled(640), Scaled(320)};
+        if (g_state.list != NULL) {
+            reinterpret_cast<MINMAXINFO *>(lParam)->ptMinTrackSize = {OuterWidth(NeededWidth()),
+                                                                      Scaled(320)};
+        }
         return 0;
     case WM_COMMAND:
         if (HIWORD(wParam) == CBN_SELCHANGE && LOWORD(wParam) == IDC_RUNTIME) {
@@ -999,6 +1019,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int show) {
         return 1;
     }
     MakeControls();
+    // Wide enough for every button: Japanese labels are longer.
+    RECT frame;
+    GetWindowRect(g_state.window, &frame);
+    int width = OuterWidth(NeededWidth());
+    if (width > frame.right - frame.left) {
+        SetWindowPos(g_state.window, NULL, 0, 0, width, frame.bottom - frame.top,
+                     SWP_NOMOVE | SWP_NOZORDER);
+    }
     Layout();
     UpdateButtons();
     ShowWindow(g_state.window, show);

@@ -2,10 +2,13 @@
 # Checks the window as a user meets it, under Wine with a private Xvfb: the
 # program laid out as the package lays it out, a player's Plugins folder of
 # stand-in plug-ins (one that needs Velkor, one that titles correctly, one
-# fronted already, one that waits on a box in Init). window_e2e.exe opens
-# the window on the folder, in English and in Japanese, reads the rows,
-# installs, checks and uninstalls the byte-wise plug-in, scans again with F5
-# and closes it; the folder must end byte for byte as it was. Screenshots
+# fronted already, one that waits on a box in Init, one that cannot work
+# behind Velkor). window_e2e.exe opens the window on the folder, reads the
+# rows, installs, checks and uninstalls the byte-wise plug-in: in English
+# from the keyboard, where it also tries the install that fails, then scans
+# again with F5, cancels a scan with Esc and closes with Esc; in Japanese
+# with clicks, closing the window in the middle of a scan. No child may be
+# left running, and the folder must end byte for byte as it was. Screenshots
 # land in BUILD_DIR/window-shots/ as PNG files.
 # usage: test-window.sh BUILD_DIR STAND_IN_DIR RUNTIME
 set -uo pipefail
@@ -26,7 +29,7 @@ plugins="$player/Plugins"
 mkdir -p "$work/package/$runtime" "$plugins" "$shots"
 cp "$build/VelkorSetup.exe" "$build/velkor.exe" "$work/package/"
 cp "$build/velkor.dll" "$work/package/$runtime/velkor.dll"
-for variant in bytewise whole box; do
+for variant in bytewise whole box ownname; do
   cp "$stand_ins/in_$variant.dll" "$plugins/"
 done
 cp "$build/velkor.dll" "$plugins/in_fronted.dll"
@@ -90,8 +93,13 @@ check "check titles shows the titles alone and behind Velkor" "$r" \
   '^check: ソゾ\.mp3 +ゾ +ソゾ +<- repaired$'
 check "after uninstall the plug-in needs Velkor again" "$r" \
   '^after uninstall$' '^row: in_bytewise\.dll \| Velkor stand-in \| needs Velkor \|'
-check "F5 scans again" "$r" '^rescan: 4 plug-ins in '
-check "the window closes, with no fault and no box" "$r" '^exit: 0$' '^done$' '!^FAIL' '!^box:'
+check "a failed install shows the message, and the folder is put back" "$r" \
+  '^box: Velkor \| .*in_ownname\.dll.*put back as it was' '^status: in_ownname\.dll: failed\.$' \
+  '^row: in_ownname\.dll \| Velkor stand-in \| needs Velkor \|'
+check "F5 scans again" "$r" '^rescan: 5 plug-ins in '
+check "Esc cancels a scan, then closes the window" "$r" '^escape: Scan cancelled\.$' \
+  '^left running: 0$' '^exit: 0$'
+check "no fault, and no other box" "$r" '^done$' '!^FAIL' '!^box: .*in_bytewise'
 
 drive ja
 r="$work/report-ja.txt"
@@ -101,8 +109,9 @@ check "Japanese: the window and its rows" "$r" '^title: Velkor .*日本語' \
 check "Japanese: install, check, uninstall" "$r" \
   '^row: in_bytewise\.dll \| Velkor stand-in \| Velkor 導入済み \|' \
   '^check: ソゾ\.mp3 +ゾ +ソゾ +<- 修復$' '^after uninstall$'
-check "Japanese: the window closes, with no fault and no box" "$r" '^exit: 0$' '^done$' \
-  '!^FAIL' '!^box:'
+check "Japanese: closed in the middle of a scan, it ends its children" "$r" \
+  '^closing in the middle of a scan$' '^left running: 0$' '^exit: 0$'
+check "Japanese: no fault and no box" "$r" '^done$' '!^FAIL' '!^box:'
 
 after="$(snapshot)"
 names+=("the folder byte for byte as it was")

@@ -16,6 +16,7 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <string>
@@ -272,12 +273,26 @@ void AnswerBoxes() {
     Sleep(500);
 }
 
-// Clicks a button, then waits until the job it started has ended. A quick
+// How a button is pressed: clicked, or from the keyboard, in the list as a
+// user would: Enter for the default button, Alt and the underlined letter.
+void Press(int id, bool keyboard) {
+    HWND list = Item(IDC_PLUGIN_LIST);
+    if (!keyboard) {
+        PostMessageW(g_main, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(Item(id)));
+    } else if (id == IDC_INSTALL) {
+        PostMessageW(list, WM_KEYDOWN, VK_RETURN, 1);
+    } else {
+        // The context code (bit 29): the Alt key is down.
+        PostMessageW(list, WM_SYSCHAR, id == IDC_CHECK ? L'c' : L'u', (1 << 29) | 1);
+    }
+}
+
+// Presses a button, then waits until the job it started has ended. A quick
 // job may end before the first look; the status's change tells it ran.
-bool RunJob(int id, int seconds, const wchar_t *what) {
+bool RunJob(int id, bool keyboard, int seconds, const wchar_t *what) {
     std::wstring before = TextOf(Item(IDC_STATUS));
-    PostMessageW(g_main, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(Item(id)));
+    Press(id, keyboard);
     WaitFor(10, [&] { return Working() || TextOf(Item(IDC_STATUS)) != before; });
     bool ended = WaitFor(seconds, [] {
         AnswerBoxes();
@@ -300,7 +315,32 @@ bool WaitForScan(int seconds) {
     return ended;
 }
 
-void Drive(const std::wstring &shots, const std::wstring &plugin) {
+// VelkorSetup.exe processes: the window and the children that it started.
+int SetupProcesses() {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32W entry;
+    entry.dwSize = sizeof entry;
+    int count = 0;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more;
+         more = Process32NextW(snapshot, &entry)) {
+        count += lstrcmpiW(entry.szExeFile, L"VelkorSetup.exe") == 0;
+    }
+    CloseHandle(snapshot);
+    return count;
+}
+
+// F5 in the list starts a scan; true once it runs.
+bool StartRescan() {
+    std::wstring before = TextOf(Item(IDC_STATUS));
+    PostMessageW(Item(IDC_PLUGIN_LIST), WM_KEYDOWN, VK_F5, 0);
+    return WaitFor(30, [&] { return Working() || TextOf(Item(IDC_STATUS)) != before; });
+}
+
+// English runs from the keyboard, Japanese with clicks. Both install, check
+// and uninstall `plugin`; English also installs in_ownname.dll, whose check
+// fails, and ends with Esc (cancel the scan, then close), Japanese closes
+// the window in the middle of a scan.
+void Drive(const std::wstring &shots, const std::wstring &plugin, bool keyboard) {
     HWND list = Item(IDC_PLUGIN_LIST);
     if (!WaitForScan(900)) {
         return;
@@ -313,12 +353,11 @@ void Drive(const std::wstring &shots, const std::wstring &plugin) {
         return;
     }
     Report(L"selected: " + Buttons());
-    RunJob(IDC_INSTALL, 600, L"install");
+    RunJob(IDC_INSTALL, keyboard, 600, L"install");
     Report(L"after install");
     ReportRows(list);
     Select(list, plugin);
-    PostMessageW(g_main, WM_COMMAND, MAKEWPARAM(IDC_CHECK, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(Item(IDC_CHECK)));
+    Press(IDC_CHECK, keyboard);
     HWND view = NULL;
     WaitFor(300, [&] { return (view = TopLevel(VELKOR_CHECK_CLASS)) != NULL; });
     if (view == NULL) {
@@ -337,15 +376,31 @@ void Drive(const std::wstring &shots, const std::wstring &plugin) {
     }
     WaitFor(30, [] { return !Working(); });
     Select(list, plugin);
-    RunJob(IDC_UNINSTALL, 600, L"uninstall");
+    RunJob(IDC_UNINSTALL, keyboard, 600, L"uninstall");
     Report(L"after uninstall");
     ReportRows(list);
-    // F5, as pressed in the list, scans again.
-    std::wstring before = TextOf(Item(IDC_STATUS));
-    PostMessageW(list, WM_KEYDOWN, VK_F5, 0);
-    WaitFor(30, [&] { return Working() || TextOf(Item(IDC_STATUS)) != before; });
-    if (WaitForScan(900)) {
+    if (keyboard && Select(list, L"in_ownname.dll")) {
+        RunJob(IDC_INSTALL, true, 600, L"failing install");
+        Report(L"after failing install");
+        ReportRows(list);
+    }
+    if (StartRescan() && WaitForScan(900)) {
         Report(L"rescan: " + TextOf(Item(IDC_STATUS)));
+    }
+    if (!StartRescan()) {
+        Fail(L"no second scan");
+    } else if (keyboard) {
+        PostMessageW(list, WM_KEYDOWN, VK_ESCAPE, 1);
+        WaitFor(120, [] { return !Working(); });
+        Report(L"escape: " + TextOf(Item(IDC_STATUS)));
+        PostMessageW(list, WM_KEYDOWN, VK_ESCAPE, 1);
+    } else {
+        Report(L"closing in the middle of a scan");
+        PostMessageW(g_main, WM_CLOSE, 0, 0);
+    }
+    if (WaitForSingleObject(g_process.hProcess, 60000) == WAIT_OBJECT_0) {
+        Sleep(2000);
+        Report(L"left running: " + std::to_wstring(SetupProcesses()));
     }
 }
 
@@ -356,7 +411,7 @@ int wmain(int argc, wchar_t **argv) {
         fprintf(stderr, "usage: window_e2e SETUP_EXE FOLDER REPORT SHOT_PREFIX LANG PLUGIN\n");
         return 2;
     }
-    g_report = _wfopen(argv[3], L"w");
+    g_report = _wfopen(argv[3], L"wb"); // "\n" alone, for grep
     if (g_report == NULL) {
         return 2;
     }
@@ -376,7 +431,7 @@ int wmain(int argc, wchar_t **argv) {
         Fail(L"no window");
     } else {
         Report(L"title: " + TextOf(g_main));
-        Drive(argv[4], argv[6]);
+        Drive(argv[4], argv[6], std::wstring(argv[5]) == L"en");
         PostMessageW(g_main, WM_CLOSE, 0, 0);
     }
     if (WaitForSingleObject(g_process.hProcess, 60000) != WAIT_OBJECT_0) {
