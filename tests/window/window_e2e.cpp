@@ -249,12 +249,15 @@ std::wstring Buttons() {
     return text;
 }
 
+int g_boxes = 0; // message boxes answered so far
+
 // Presses a message box's default button, after writing what it says.
 void AnswerBoxes() {
     HWND box = TopLevel(L"#32770");
     if (box == NULL) {
         return;
     }
+    ++g_boxes;
     std::wstring text;
     for (HWND child = GetWindow(box, GW_CHILD); child != NULL;
          child = GetWindow(child, GW_HWNDNEXT)) {
@@ -289,9 +292,12 @@ void Press(int id, bool keyboard) {
 }
 
 // Presses a button, then waits until the job it started has ended. A quick
-// job may end before the first look; the status's change tells it ran.
-bool RunJob(int id, bool keyboard, int seconds, const wchar_t *what) {
+// job may end before the first look; the status's change tells it ran. The
+// window refills its list, and so greys Cancel, before it shows a failure's
+// box: a job that must fail waits for its box as well.
+bool RunJob(int id, bool keyboard, int seconds, const wchar_t *what, bool box = false) {
     std::wstring before = TextOf(Item(IDC_STATUS));
+    int boxes = g_boxes;
     Press(id, keyboard);
     WaitFor(10, [&] { return Working() || TextOf(Item(IDC_STATUS)) != before; });
     bool ended = WaitFor(seconds, [] {
@@ -300,6 +306,12 @@ bool RunJob(int id, bool keyboard, int seconds, const wchar_t *what) {
     });
     if (!ended) {
         Fail(std::wstring(what) + L": still working after the time limit");
+    }
+    if (box && !WaitFor(60, [&] {
+            AnswerBoxes();
+            return g_boxes > boxes;
+        })) {
+        Fail(std::wstring(what) + L": no message box");
     }
     Report(L"status: " + TextOf(Item(IDC_STATUS)));
     return ended;
@@ -380,7 +392,7 @@ void Drive(const std::wstring &shots, const std::wstring &plugin, bool keyboard)
     Report(L"after uninstall");
     ReportRows(list);
     if (keyboard && Select(list, L"in_ownname.dll")) {
-        RunJob(IDC_INSTALL, true, 600, L"failing install");
+        RunJob(IDC_INSTALL, true, 600, L"failing install", true);
         Report(L"after failing install");
         ReportRows(list);
     }
