@@ -8,6 +8,7 @@
 # usage: test-velkor.sh BUILD_DIR STAND_IN_DIR RUNTIME
 set -uo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+. "$root/tests/support/results.sh"
 build="$1"
 stand_ins="$2"
 runtime="$3"
@@ -335,17 +336,4 @@ row "code page 1252: nothing needs Velkor, told in Japanese" 0 \
   'このシステムのコードページ（1252）には' '曲名は正しい \(velkor-test\.mp3 -> velkor-test\)' \
   -- --lang=ja check "$(win "$stand_ins/in_bytewise.dll")"
 
-# The rows as a test report, one case each.
-mkdir -p "$build/test-results"
-{
-  echo '<?xml version="1.0" encoding="UTF-8"?>'
-  echo "<testsuites><testsuite name=\"velkor_cli\" tests=\"${#names[@]}\" failures=\"${#failures[@]}\">"
-  for name in "${names[@]}"; do
-    failed=""
-    for f in "${failures[@]}"; do [ "$f" = "$name" ] && failed="<failure/>"; done
-    echo "  <testcase name=\"${name//\"/&quot;}\" status=\"run\">$failed</testcase>"
-  done
-  echo "</testsuite></testsuites>"
-} >"$build/test-results/velkor_cli.xml"
-echo "${#names[@]} rows, ${#failures[@]} failed"
-[ "${#failures[@]}" -eq 0 ]
+write_results velkor_cli "$build" rows

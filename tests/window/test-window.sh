@@ -13,6 +13,7 @@
 # usage: test-window.sh BUILD_DIR STAND_IN_DIR RUNTIME
 set -uo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+. "$root/tests/support/results.sh"
 build="$1"
 stand_ins="$2"
 runtime="$3"
@@ -129,16 +130,4 @@ if [ "${#failures[@]}" -ne 0 ]; then
   done
 fi
 
-mkdir -p "$build/test-results"
-{
-  echo '<?xml version="1.0" encoding="UTF-8"?>'
-  echo "<testsuites><testsuite name=\"velkor_window\" tests=\"${#names[@]}\" failures=\"${#failures[@]}\">"
-  for name in "${names[@]}"; do
-    failed=""
-    for f in "${failures[@]}"; do [ "$f" = "$name" ] && failed="<failure/>"; done
-    echo "  <testcase name=\"${name//\"/&quot;}\" status=\"run\">$failed</testcase>"
-  done
-  echo "</testsuite></testsuites>"
-} >"$build/test-results/velkor_window.xml"
-echo "${#names[@]} checks, ${#failures[@]} failed"
-[ "${#failures[@]}" -eq 0 ]
+write_results velkor_window "$build" checks
