@@ -378,20 +378,26 @@ HANDLE NulHandle() {
 // it ends: a child left behind after Ctrl+C would keep the plug-in loaded,
 // and the file in use. Null where the system will not nest jobs (Windows
 // before 8, inside a job of someone else's): the children then run alone.
+// Cancel and Ctrl+C end the children from another thread than the one that
+// starts them: the job is made once, and both wait until it is.
 HANDLE ChildrenJob() {
     static HANDLE job = NULL;
-    static bool made = false;
-    if (!made) {
-        made = true;
-        job = CreateJobObjectW(NULL, NULL);
+    static volatile LONG state = 0; // 0 not made, 1 being made, 2 made
+    if (InterlockedCompareExchange(&state, 1, 0) == 0) {
+        HANDLE made = CreateJobObjectW(NULL, NULL);
         JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits;
         ZeroMemory(&limits, sizeof limits);
         limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-        if (job != NULL && !SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits,
-                                                    sizeof limits)) {
-            CloseHandle(job);
-            job = NULL;
+        if (made != NULL && !SetInformationJobObject(made, JobObjectExtendedLimitInformation,
+                                                     &limits, sizeof limits)) {
+            CloseHandle(made);
+            made = NULL;
         }
+        job = made;
+        InterlockedExchange(&state, 2);
+    }
+    while (state != 2) {
+        Sleep(1);
     }
     return job;
 }
