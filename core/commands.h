@@ -46,8 +46,10 @@ int Uninstall(const std::string &plugin);
 // runtime, when one is given) by the program's, all or nothing.
 int UpdateCopy(const std::string &plugin, const std::string &runtime, bool runtimeGiven);
 
-// Every older copy in the folder.
-int Update(const std::string &folder, const std::string &runtime, bool runtimeGiven);
+// Every older copy in the folder. `stopped`, where given, is asked before
+// each copy: a window's Cancel leaves the copies not yet begun as they are.
+int Update(const std::string &folder, const std::string &runtime, bool runtimeGiven,
+           bool (*stopped)() = nullptr);
 
 // The files that the player loads as input plug-ins, in_*.dll, sorted.
 std::vector<std::string> InputPlugins(const std::string &folder);

@@ -388,7 +388,8 @@ int Uninstall(const std::string &pluginArgument) {
     return 0;
 }
 
-int Update(const std::string &folderArgument, const std::string &runtime, bool runtimeGiven) {
+int Update(const std::string &folderArgument, const std::string &runtime, bool runtimeGiven,
+           bool (*stopped)()) {
     std::string folder = WithoutSeparator(FullPath(folderArgument));
     if (Wide(folder).size() >= MAX_PATH) {
         Err(Say(msg::kNameTooLong, Wide(folder), Number(static_cast<DWORD>(Wide(folder).size()))));
@@ -402,6 +403,9 @@ int Update(const std::string &folderArgument, const std::string &runtime, bool r
     for (const std::string &plugin : InputPlugins(folder)) {
         CopyInfo copy = ReadCopy(plugin);
         bool due = IsOlderCopy(copy) || (runtimeGiven && copy.velkor && copy.runtime != runtime);
+        if (stopped != nullptr && stopped()) {
+            break;
+        }
         if (due && FileExists(InnerOf(plugin))) {
             any = true;
             int code = UpdateCopy(plugin, runtime, runtimeGiven);

@@ -69,6 +69,7 @@ struct WindowState {
     std::vector<std::string> notAnsi; // those the code page cannot write
     std::vector<ScanRow> rows;        // the list's rows, by item lParam
     HANDLE worker;                    // the running job's thread; NULL when idle
+    JobKind running;                  // what the worker does
     volatile LONG cancel;             // set to stop the running job
     bool closing;                     // close when the running change ends
     Job lastChange;                   // for Retry
@@ -174,7 +175,11 @@ DWORD WINAPI RunJob(LPVOID parameter) {
     case kJobUpdateAll:
         result->code = 0;
         for (const std::string &folder : job.folders) {
-            int code = Update(folder, job.runtime, job.runtimeGiven);
+            if (g_state.cancel) {
+                break;
+            }
+            int code =
+                Update(folder, job.runtime, job.runtimeGiven, [] { return g_state.cancel != 0; });
             result->code = code > result->code ? code : result->code;
         }
         break;
@@ -206,7 +211,10 @@ int Selected() {
     entry.mask = LVIF_PARAM;
     entry.iItem = item;
     ListView_GetItem(g_state.list, &entry);
-    return static_cast<int>(entry.lParam);
+    // Between a change's new rows and the refilled list, an item may still
+    // name a row that is gone.
+    return entry.lParam < static_cast<LPARAM>(g_state.rows.size()) ? static_cast<int>(entry.lParam)
+                                                                   : -1;
 }
 
 void SetCell(int item, int column, const std::wstring &text) {
@@ -325,6 +333,7 @@ void SetStatus(const std::wstring &text) {
 
 void StartJob(Job *job) {
     g_state.cancel = 0;
+    g_state.running = job->kind;
     g_state.worker = CreateThread(NULL, 0, RunJob, job, 0, NULL);
     if (g_state.worker == NULL) {
         delete job;
@@ -376,6 +385,16 @@ std::wstring LanguageArgument() {
                                                                              : L"--lang=en";
 }
 
+// One argument of a command line, as CommandLineToArgvW reads it back: the
+// backslash of a drive's root, C:\, would escape the closing quote.
+std::wstring Argument(const std::wstring &text) {
+    std::wstring quoted = L"\"" + text;
+    for (size_t i = text.size(); i > 0 && text[i - 1] == L'\\'; --i) {
+        quoted += L'\\';
+    }
+    return quoted + L"\"";
+}
+
 // Offers to start the window again as administrator on the same folders.
 void OfferAdmin(const std::string &folder) {
     std::wstring question = Say(msg::kAskAdmin, Wide(WithoutSeparator(folder)));
@@ -387,7 +406,7 @@ void OfferAdmin(const std::string &folder) {
     GetModuleFileNameW(NULL, self.data(), static_cast<DWORD>(self.size()));
     std::wstring arguments = LanguageArgument();
     for (const std::string &scanned : g_state.folders) {
-        arguments += L" \"" + Wide(scanned) + L"\"";
+        arguments += L" " + Argument(Wide(scanned));
     }
     if (reinterpret_cast<INT_PTR>(ShellExecuteW(g_state.window, L"runas", self.data(),
                                                 arguments.c_str(), NULL, SW_SHOWNORMAL)) > 32) {
@@ -407,6 +426,21 @@ void MarkShields() {
     }
 }
 
+// What a change's status names: the plug-in, or the button's text without
+// its mnemonic's "&".
+std::wstring Subject(const Job &job) {
+    if (job.kind != kJobUpdateAll) {
+        return Wide(NameOf(job.plugin));
+    }
+    std::wstring text;
+    for (wchar_t c : Say(msg::kButtonUpdateAll)) {
+        if (c != L'&') {
+            text += c;
+        }
+    }
+    return text;
+}
+
 void StartChange(const Job &job) {
     std::string folder = job.kind == kJobUpdateAll ? job.folders.front() : FolderOf(job.plugin);
     if (IsNotAnsi(folder)) {
@@ -422,8 +456,7 @@ void StartChange(const Job &job) {
         }
     }
     g_state.lastChange = job;
-    SetStatus(Say(msg::kStatusWorking, job.kind == kJobUpdateAll ? Say(msg::kButtonUpdateAll)
-                                                                 : Wide(NameOf(job.plugin))));
+    SetStatus(Say(msg::kStatusWorking, Subject(job)));
     StartJob(new Job(job));
 }
 
@@ -496,17 +529,37 @@ void ShowTitles(const std::string &plugin, const std::wstring &text) {
 
 // ---- What a finished job means ----
 
+// A change that failed says why in a box, with the folder's state and what
+// to do; true when the user asks to try it again. One that Cancel stopped
+// was taken back, and the status says so, but a folder that could not be
+// put back is always told. A file in use offers Retry, unless the window
+// is closing: its box then stands alone.
+bool TellFailure(const JobResult &result) {
+    if (result.code == 0 || (result.cancelled && result.code != 4)) {
+        return false;
+    }
+    HWND owner = g_state.closing ? NULL : g_state.window;
+    if (!g_state.closing && result.output.find(Say(msg::kAdviceClose)) != std::wstring::npos) {
+        std::wstring text = Say(msg::kInUse, result.output);
+        return MessageBoxW(owner, text.c_str(), L"Velkor", MB_RETRYCANCEL | MB_ICONWARNING) ==
+               IDRETRY;
+    }
+    MessageBoxW(owner, result.output.c_str(), L"Velkor", MB_OK | MB_ICONERROR);
+    return false;
+}
+
 void OnDone(JobResult *result) {
     WaitForSingleObject(g_state.worker, INFINITE);
     CloseHandle(g_state.worker);
     g_state.worker = NULL;
     const Job &job = result->job;
-    std::wstring name = Wide(NameOf(job.plugin));
     if (job.kind == kJobScan) {
-        SendMessageW(g_state.progress, PBM_SETPOS, 100, 0);
         std::wstring where;
         for (const std::string &folder : job.folders) {
             where += (where.empty() ? L"" : L", ") + Wide(folder);
+        }
+        if (!result->cancelled) {
+            SendMessageW(g_state.progress, PBM_SETPOS, 100, 0);
         }
         SetStatus(
             result->cancelled ? Say(msg::kStatusCancelled)
@@ -516,43 +569,34 @@ void OnDone(JobResult *result) {
         MarkShields();
     } else if (job.kind == kJobCheck) {
         SetStatus(std::wstring());
-        if (result->code == 0) {
-            ShowTitles(job.plugin, result->output);
-        } else {
-            MessageBoxW(g_state.window, result->output.c_str(), L"Velkor", MB_OK | MB_ICONERROR);
+        // A check that the user stopped, or closed the window on, shows nothing.
+        if (!result->cancelled && !g_state.closing) {
+            if (result->code == 0) {
+                ShowTitles(job.plugin, result->output);
+            } else {
+                MessageBoxW(g_state.window, result->output.c_str(), L"Velkor",
+                            MB_OK | MB_ICONERROR);
+            }
         }
     } else {
-        int at = Selected();
         if (job.kind != kJobUpdateAll) {
-            at = ReplaceRows(job.plugin, result->rows);
+            int at = ReplaceRows(job.plugin, result->rows);
             FillList(at);
         }
-        std::wstring subject = job.kind == kJobUpdateAll ? Say(msg::kButtonUpdateAll) : name;
-        SetStatus(Say(result->code == 0 ? msg::kStatusDone : msg::kStatusFailed, subject));
+        SetStatus(Say(result->code == 0 ? msg::kStatusDone : msg::kStatusFailed, Subject(job)));
+        if (TellFailure(*result)) {
+            Job again = job;
+            delete result;
+            UpdateButtons();
+            StartChange(again);
+            return;
+        }
         if (job.kind == kJobUpdateAll && !g_state.closing) {
             // Every copy may have changed: the folders are scanned again.
             std::vector<std::string> folders = g_state.folders;
             delete result;
             StartScan(folders);
             return;
-        }
-        // A change that Cancel stopped was taken back; the status says so.
-        if (result->code != 0 && !g_state.closing && !result->cancelled) {
-            // A file in use: the player runs. Retry once it is closed.
-            if (result->output.find(Say(msg::kAdviceClose)) != std::wstring::npos) {
-                std::wstring text = Say(msg::kInUse, result->output);
-                if (MessageBoxW(g_state.window, text.c_str(), L"Velkor",
-                                MB_RETRYCANCEL | MB_ICONWARNING) == IDRETRY) {
-                    Job again = job;
-                    delete result;
-                    UpdateButtons();
-                    StartChange(again);
-                    return;
-                }
-            } else {
-                MessageBoxW(g_state.window, result->output.c_str(), L"Velkor",
-                            MB_OK | MB_ICONERROR);
-            }
         }
     }
     delete result;
@@ -574,6 +618,12 @@ bool AddFolder(const std::wstring &wide, std::vector<std::string> *folders) {
             return false;
         }
         g_state.notAnsi.push_back(WithoutSeparator(ansi));
+    }
+    // Several plug-ins dropped from one folder: the folder is scanned once.
+    for (const std::string &known : *folders) {
+        if (SameFile(known, WithoutSeparator(ansi))) {
+            return true;
+        }
     }
     folders->push_back(WithoutSeparator(ansi));
     return true;
@@ -611,7 +661,8 @@ void OnDrop(HDROP drop) {
         std::wstring wide = path.data();
         DWORD attributes = GetFileAttributesW(wide.c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            wide = wide.substr(0, wide.find_last_of(L"\\/"));
+            // With its separator: C: alone is the current folder of drive C.
+            wide = wide.substr(0, wide.find_last_of(L"\\/") + 1);
         }
         AddFolder(wide, &folders);
     }
@@ -901,10 +952,13 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return 0;
     case WM_CLOSE:
         if (Busy()) {
-            // A scan ends with its children; a change finishes its steps
-            // first, so that no folder is left between two of them.
-            InterlockedExchange(&g_state.cancel, 1);
-            EndChildren();
+            // A scan or a check ends with its children. A change runs to its
+            // end, the check behind Velkor too: ending that check would take
+            // back a change that worked.
+            if (g_state.running == kJobScan || g_state.running == kJobCheck) {
+                InterlockedExchange(&g_state.cancel, 1);
+                EndChildren();
+            }
             g_state.closing = true;
             ShowWindow(window, SW_HIDE);
             return 0;

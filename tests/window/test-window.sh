@@ -94,6 +94,9 @@ check "check titles shows the titles alone and behind Velkor" "$r" \
   '^check: ソゾ\.mp3 +ゾ +ソゾ +<- repaired$'
 check "after uninstall the plug-in needs Velkor again" "$r" \
   '^after uninstall$' '^row: in_bytewise\.dll \| Velkor stand-in \| needs Velkor \|'
+check "a plug-in in use: the box says to close the player, and Retry installs" "$r" \
+  '^in use: Velkor \| .*in_bytewise\.dll.*close the player.*click Retry\. retry=1$' \
+  '^after retry: in_bytewise\.dll: done\.$'
 check "a failed install shows the message, and the folder is put back" "$r" \
   '^box: Velkor \| .*in_ownname\.dll.*put back as it was' '^status: in_ownname\.dll: failed\.$' \
   '^row: in_ownname\.dll \| Velkor stand-in \| needs Velkor \|'
@@ -110,6 +113,9 @@ check "Japanese: the window and its rows" "$r" '^title: Velkor .*日本語' \
 check "Japanese: install, check, uninstall" "$r" \
   '^row: in_bytewise\.dll \| Velkor stand-in \| Velkor 導入済み \|' \
   '^check: ソゾ\.mp3 +ゾ +ソゾ +<- 修復$' '^after uninstall$'
+check "Japanese: closed during an install, it goes at once and the install ends" "$r" \
+  '^closed during install: working=1 hidden=1$' \
+  '^reopened row: in_bytewise\.dll \| Velkor stand-in \| Velkor 導入済み \|'
 check "Japanese: closed in the middle of a scan, it ends its children" "$r" \
   '^closing in the middle of a scan$' '^left running: 0$' '^exit: 0$'
 check "Japanese: no fault and no box" "$r" '^done$' '!^FAIL' '!^box:'

@@ -1,8 +1,10 @@
 // Drives the real window as a user would, through its controls' messages:
 // opens it on a Plugins folder, waits for the scan, reads the list's rows,
-// installs a plug-in, checks its titles, uninstalls it, scans again with F5,
-// and closes the window; screenshots of the window and of the titles view
-// are saved as BMP files.
+// installs a plug-in, checks its titles, uninstalls it; in English installs
+// it again while it is in use (Retry) and fails to install another, in
+// Japanese closes the window during an install and opens it again; then
+// scans again with F5 and closes the window. Screenshots of the window and
+// of the titles view are saved as BMP files.
 //
 // It runs inside a Wine desktop of its own (explorer /desktop=...), whose
 // programs' standard output does not reach the test script, so everything
@@ -27,6 +29,8 @@ namespace {
 FILE *g_report = NULL;
 bool g_failed = false;
 PROCESS_INFORMATION g_process;
+std::wstring g_folder;  // the Plugins folder that the window was opened on
+std::wstring g_command; // how the window is started
 
 std::string Utf8(const std::wstring &text) {
     int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, NULL, 0, NULL, NULL);
@@ -150,9 +154,9 @@ std::vector<Row> Rows(HWND list) {
     return rows;
 }
 
-void ReportRows(HWND list) {
+void ReportRows(HWND list, const wchar_t *prefix = L"row: ") {
     for (const Row &row : Rows(list)) {
-        Report(L"row: " + row.file + L" | " + row.description + L" | " + row.verdict + L" | " +
+        Report(prefix + row.file + L" | " + row.description + L" | " + row.verdict + L" | " +
                row.basis);
     }
 }
@@ -251,13 +255,8 @@ std::wstring Buttons() {
 
 int g_boxes = 0; // message boxes answered so far
 
-// Presses a message box's default button, after writing what it says.
-void AnswerBoxes() {
-    HWND box = TopLevel(L"#32770");
-    if (box == NULL) {
-        return;
-    }
-    ++g_boxes;
+// What a message box says, on one line.
+std::wstring BoxText(HWND box) {
     std::wstring text;
     for (HWND child = GetWindow(box, GW_CHILD); child != NULL;
          child = GetWindow(child, GW_HWNDNEXT)) {
@@ -270,7 +269,17 @@ void AnswerBoxes() {
     for (wchar_t &c : text) {
         c = c == L'\n' || c == L'\r' ? L' ' : c;
     }
-    Report(L"box: " + TextOf(box) + L" | " + text);
+    return TextOf(box) + L" | " + text;
+}
+
+// Presses a message box's default button, after writing what it says.
+void AnswerBoxes() {
+    HWND box = TopLevel(L"#32770");
+    if (box == NULL) {
+        return;
+    }
+    ++g_boxes;
+    Report(L"box: " + BoxText(box));
     PostMessageW(box, WM_COMMAND, IDCANCEL, 0);
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     Sleep(500);
@@ -348,6 +357,88 @@ bool StartRescan() {
     return WaitFor(30, [&] { return Working() || TextOf(Item(IDC_STATUS)) != before; });
 }
 
+// The player holds `plugin` open, as a running player does, so that it
+// cannot be renamed: the install stops with "close the player" and offers
+// Retry. With the file free again, Retry installs, and uninstall follows.
+void InUseThenRetry(HWND list, const std::wstring &plugin) {
+    std::wstring path = g_folder + L"\\" + plugin;
+    HANDLE held =
+        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    if (held == INVALID_HANDLE_VALUE || !Select(list, plugin)) {
+        Fail(L"cannot hold " + path);
+        return;
+    }
+    Press(IDC_INSTALL, false);
+    HWND box = NULL;
+    WaitFor(600, [&] { return (box = TopLevel(L"#32770")) != NULL; });
+    CloseHandle(held);
+    if (box == NULL) {
+        Fail(L"in use: no box");
+        return;
+    }
+    Report(L"in use: " + BoxText(box) + L" retry=" +
+           (GetDlgItem(box, IDRETRY) != NULL ? L"1" : L"0"));
+    PostMessageW(box, WM_COMMAND, IDRETRY, 0);
+    WaitFor(30, [] { return Working(); });
+    if (!WaitFor(600, [] { return !Working(); })) {
+        Fail(L"retry: still working after the time limit");
+    }
+    AnswerBoxes();
+    Report(L"after retry: " + TextOf(Item(IDC_STATUS)));
+    ReportRows(list);
+    Select(list, plugin);
+    RunJob(IDC_UNINSTALL, false, 600, L"uninstall after retry");
+}
+
+// Starts the window; true once it shows.
+bool Open() {
+    if (g_process.hProcess != NULL) {
+        CloseHandle(g_process.hProcess);
+        CloseHandle(g_process.hThread);
+    }
+    ZeroMemory(&g_process, sizeof g_process);
+    g_main = NULL;
+    STARTUPINFOW startup;
+    ZeroMemory(&startup, sizeof startup);
+    startup.cb = sizeof startup;
+    std::wstring command = g_command;
+    if (!CreateProcessW(NULL, &command[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup,
+                        &g_process)) {
+        Fail(L"cannot start " + g_command);
+        return false;
+    }
+    WaitFor(120, [] { return (g_main = TopLevel(VELKOR_WINDOW_CLASS)) != NULL; });
+    if (g_main == NULL) {
+        Fail(L"no window");
+    }
+    return g_main != NULL;
+}
+
+// Closed during a change, the window goes at once and the change runs to
+// its end. Opened again, it shows the plug-in installed, and uninstalls it.
+bool CloseDuringInstall(const std::wstring &plugin) {
+    Select(Item(IDC_PLUGIN_LIST), plugin);
+    Press(IDC_INSTALL, false);
+    WaitFor(30, [] { return Working(); });
+    bool working = Working();
+    PostMessageW(g_main, WM_CLOSE, 0, 0);
+    Sleep(1000);
+    Report(L"closed during install: working=" + std::to_wstring(working) + L" hidden=" +
+           std::to_wstring(!IsWindowVisible(g_main)));
+    if (WaitForSingleObject(g_process.hProcess, 600000) != WAIT_OBJECT_0) {
+        Fail(L"the window did not end after its install");
+        return false;
+    }
+    if (!Open() || !WaitForScan(900)) {
+        return false;
+    }
+    HWND list = Item(IDC_PLUGIN_LIST);
+    ReportRows(list, L"reopened row: ");
+    Select(list, plugin);
+    RunJob(IDC_UNINSTALL, false, 600, L"uninstall after reopening");
+    return true;
+}
+
 // English runs from the keyboard, Japanese with clicks. Both install, check
 // and uninstall `plugin`; English also installs in_ownname.dll, whose check
 // fails, and ends with Esc (cancel the scan, then close), Japanese closes
@@ -391,10 +482,19 @@ void Drive(const std::wstring &shots, const std::wstring &plugin, bool keyboard)
     RunJob(IDC_UNINSTALL, keyboard, 600, L"uninstall");
     Report(L"after uninstall");
     ReportRows(list);
+    if (keyboard) {
+        InUseThenRetry(list, plugin);
+    }
     if (keyboard && Select(list, L"in_ownname.dll")) {
         RunJob(IDC_INSTALL, true, 600, L"failing install", true);
         Report(L"after failing install");
         ReportRows(list);
+    }
+    if (!keyboard) {
+        if (!CloseDuringInstall(plugin)) {
+            return;
+        }
+        list = Item(IDC_PLUGIN_LIST);
     }
     if (StartRescan() && WaitForScan(900)) {
         Report(L"rescan: " + TextOf(Item(IDC_STATUS)));
@@ -427,26 +527,15 @@ int wmain(int argc, wchar_t **argv) {
     if (g_report == NULL) {
         return 2;
     }
-    std::wstring command =
-        L"\"" + std::wstring(argv[1]) + L"\" --lang=" + argv[5] + L" \"" + argv[2] + L"\"";
-    STARTUPINFOW startup;
-    ZeroMemory(&startup, sizeof startup);
-    startup.cb = sizeof startup;
-    if (!CreateProcessW(NULL, &command[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup,
-                        &g_process)) {
-        Fail(L"cannot start " + std::wstring(argv[1]));
-        fclose(g_report);
-        return 1;
-    }
-    WaitFor(120, [] { return (g_main = TopLevel(VELKOR_WINDOW_CLASS)) != NULL; });
-    if (g_main == NULL) {
-        Fail(L"no window");
-    } else {
+    g_folder = argv[2];
+    g_command = L"\"" + std::wstring(argv[1]) + L"\" --lang=" + argv[5] + L" \"" + argv[2] + L"\"";
+    if (Open()) {
         Report(L"title: " + TextOf(g_main));
         Drive(argv[4], argv[6], std::wstring(argv[5]) == L"en");
         PostMessageW(g_main, WM_CLOSE, 0, 0);
     }
-    if (WaitForSingleObject(g_process.hProcess, 60000) != WAIT_OBJECT_0) {
+    if (g_process.hProcess != NULL &&
+        WaitForSingleObject(g_process.hProcess, 60000) != WAIT_OBJECT_0) {
         Fail(L"the window did not close");
         TerminateProcess(g_process.hProcess, 1);
     }
