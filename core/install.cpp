@@ -401,11 +401,11 @@ int Update(const std::string &folderArgument, const std::string &runtime, bool r
     int worst = 0;
     bool any = false;
     for (const std::string &plugin : InputPlugins(folder)) {
-        CopyInfo copy = ReadCopy(plugin);
-        bool due = IsOlderCopy(copy) || (runtimeGiven && copy.velkor && copy.runtime != runtime);
         if (stopped != nullptr && stopped()) {
             break;
         }
+        CopyInfo copy = ReadCopy(plugin);
+        bool due = IsOlderCopy(copy) || (runtimeGiven && copy.velkor && copy.runtime != runtime);
         if (due && FileExists(InnerOf(plugin))) {
             any = true;
             int code = UpdateCopy(plugin, runtime, runtimeGiven);

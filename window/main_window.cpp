@@ -535,7 +535,8 @@ void ShowTitles(const std::string &plugin, const std::wstring &text) {
 // put back is always told. A file in use offers Retry, unless the window
 // is closing: its box then stands alone.
 bool TellFailure(const JobResult &result) {
-    if (result.code == 0 || (result.cancelled && result.code != 4)) {
+    const int kNotPutBack = 4; // the commands' exit code: failed, folder not put back
+    if (result.code == 0 || (result.cancelled && result.code != kNotPutBack)) {
         return false;
     }
     HWND owner = g_state.closing ? NULL : g_state.window;
