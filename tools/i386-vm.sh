@@ -142,7 +142,13 @@ EOF
     set -e
     export DEBIAN_FRONTEND=noninteractive
     dpkg --add-architecture i386
-    apt-get update -qq
+    # A mirror in the middle of its sync serves an index of the wrong size
+    # for some minutes (\"Mirror sync in progress?\"): try again.
+    for try in 1 2 3 4 5 6 7 8; do
+      apt-get update -qq && break
+      [ \$try -lt 8 ] || exit 1
+      sleep 60
+    done
     # An initramfs of the few drivers that this machine boots with is
     # built in seconds; Debian's default takes minutes, twice.
     apt-get install -y -qq --no-install-recommends initramfs-tools kmod

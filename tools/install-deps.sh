@@ -37,5 +37,12 @@ if [[ " ${missing[*]} " == *:i386* ]] && ! dpkg --print-foreign-architectures | 
   dpkg --add-architecture i386
 fi
 export DEBIAN_FRONTEND=noninteractive
-apt-get update -qq
+# A mirror in the middle of its sync serves an index of the wrong size for
+# some minutes ("Mirror sync in progress?"): try again.
+for try in 1 2 3 4 5 6 7 8; do
+  apt-get update -qq && break
+  [ "$try" -lt 8 ] || exit 1
+  echo "install-deps: the mirror's index failed; trying again in a minute" >&2
+  sleep 60
+done
 apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
