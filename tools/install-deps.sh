@@ -38,11 +38,15 @@ if [[ " ${missing[*]} " == *:i386* ]] && ! dpkg --print-foreign-architectures | 
 fi
 export DEBIAN_FRONTEND=noninteractive
 # A mirror in the middle of its sync serves an index of the wrong size for
-# some minutes ("Mirror sync in progress?"): try again.
-for try in 1 2 3 4 5 6 7 8; do
+# some minutes ("Mirror sync in progress?"): try again, and in the end go on
+# with the indexes that did come; the install below says what is missing.
+for try in 1 2 3 4 5; do
   apt-get update -qq && break
-  [ "$try" -lt 8 ] || exit 1
-  echo "install-deps: the mirror's index failed; trying again in a minute" >&2
-  sleep 60
+  if [ "$try" -eq 5 ]; then
+    echo "install-deps: some of the mirror's indexes failed; going on without them" >&2
+    break
+  fi
+  echo "install-deps: the mirror's index failed; trying again in 30 seconds" >&2
+  sleep 30
 done
 apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
