@@ -10,6 +10,7 @@
 #include "core/text.h"
 #include "core/velkor_copy.h"
 #include "core/verdict.h"
+#include "host/import_patch.h"
 #include "window/row_actions.h"
 #include "window/window_ids.h"
 
@@ -612,7 +613,13 @@ void OnDone(JobResult *result) {
 // The ANSI name that the commands work with; where the code page cannot
 // write the folder's name, its short name serves for scans, and changes
 // are refused.
-bool AddFolder(const std::wstring &wide, std::vector<std::string> *folders) {
+bool AddFolder(const std::wstring &given, std::vector<std::string> *folders) {
+    // A folder named on the command line may be relative to where the
+    // program was started; the children start elsewhere.
+    std::vector<wchar_t> full(32768, L'\0');
+    DWORD length =
+        GetFullPathNameW(given.c_str(), static_cast<DWORD>(full.size()), full.data(), NULL);
+    std::wstring wide = length != 0 && length < full.size() ? full.data() : given;
     std::string ansi;
     if (!ToAnsi(wide, &ansi)) {
         if (!AnsiPath(wide, &ansi)) {
@@ -1024,6 +1031,24 @@ std::vector<std::string> ParseArguments() {
     return folders;
 }
 
+// Vista and later keep messages from programs of lower rights out of an
+// administrator's window, and Explorer's drop is three of them: after
+// "restart as administrator", dropping a folder would do nothing. Windows
+// XP has no such filter, nor the function that opens it.
+void LetDropsIn() {
+    typedef BOOL(WINAPI * ChangeWindowMessageFilterFn)(UINT message, DWORD flag);
+    const DWORD kAllow = 1;          // MSGFLT_ADD
+    const UINT kCopyGlobalData = 73; // WM_COPYGLOBALDATA, which carries the drop's data
+    ChangeWindowMessageFilterFn allow =
+        reinterpret_cast<ChangeWindowMessageFilterFn>(reinterpret_cast<AnyFunction>(
+            GetProcAddress(GetModuleHandleW(L"user32.dll"), "ChangeWindowMessageFilter")));
+    if (allow != NULL) {
+        allow(WM_DROPFILES, kAllow);
+        allow(WM_COPYDATA, kAllow);
+        allow(kCopyGlobalData, kAllow);
+    }
+}
+
 // Keys that belong to the whole window: F5 scans again, and the dialog
 // keys (Tab, mnemonics, Enter, Esc) in whichever window has them.
 bool HandleKey(MSG *message) {
@@ -1062,6 +1087,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int show) {
     // The folder picker's newer dialog needs COM in this thread.
     CoInitializeEx(NULL, COINIT_APARTMENTTHREADED);
     MakeFont();
+    LetDropsIn();
     if (!RegisterClasses(instance)) {
         return 1;
     }

@@ -3,13 +3,13 @@
 # program laid out as the package lays it out, a player's Plugins folder of
 # stand-in plug-ins (one that needs Velkor, one that titles correctly, one
 # fronted already, one that waits on a box in Init, one that cannot work
-# behind Velkor). window_e2e.exe opens the window on the folder, reads the
-# rows, installs, checks and uninstalls the byte-wise plug-in: in English
-# from the keyboard, where it also tries the install that fails, then scans
-# again with F5, cancels a scan with Esc and closes with Esc; in Japanese
-# with clicks, closing the window in the middle of a scan. No child may be
-# left running, and the folder must end byte for byte as it was. Screenshots
-# land in BUILD_DIR/window-shots/ as PNG files.
+# behind Velkor) and a real one, WavPack's. window_e2e.exe opens the window
+# on the folder, reads the rows, installs, checks and uninstalls the
+# byte-wise plug-in: in English from the keyboard, where it also tries the
+# install that fails, then scans again with F5, cancels a scan with Esc and
+# closes with Esc; in Japanese with clicks, closing the window in the middle
+# of a scan. No child may be left running, and the folder must end byte for
+# byte as it was. Screenshots land in BUILD_DIR/window-shots/ as PNG files.
 # usage: test-window.sh BUILD_DIR STAND_IN_DIR RUNTIME
 set -uo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
@@ -34,6 +34,7 @@ for variant in bytewise whole box ownname; do
   cp "$stand_ins/in_$variant.dll" "$plugins/"
 done
 cp "$build/velkor.dll" "$plugins/in_fronted.dll"
+cp "$root/tests/real-plugins/in_wv.dll" "$plugins/"
 cp "$stand_ins/in_bytewise.dll" "$plugins/in_fronted.vlk"
 
 win() { # the Windows name of a Unix path: Wine's drive Z: is the Unix root
@@ -64,23 +65,24 @@ check() { # check NAME REPORT PATTERN...: each extended regular expression
   fi
 }
 
-drive() { # drive LANG: the window's run in that language, into report-LANG.txt
-  local lang="$1"
+drive() { # drive LANG FOLDER: the window's run in that language, opened on
+  # FOLDER from the work folder, into report-LANG.txt
+  local lang="$1" folder="$2"
   local report="$work/report-$lang.txt"
-  "$root/tools/wine-desktop-run.sh" "velkor-window-$lang" "$report" 1700 \
+  (cd "$work" && "$root/tools/wine-desktop-run.sh" "velkor-window-$lang" "$report" 1700 \
     "$(win "$build/window_e2e.exe")" "$(win "$work/package/VelkorSetup.exe")" \
-    "$(win "$plugins")" "$(win "$report")" "$(win "$shots/window-$lang")" "$lang" \
-    in_bytewise.dll
+    "$folder" "$(win "$report")" "$(win "$shots/window-$lang")" "$lang" in_bytewise.dll)
   touch "$report"
 }
 
-drive en
+drive en "$(win "$plugins")"
 r="$work/report-en.txt"
 check "the window opens with its version" "$r" '^title: Velkor [0-9]+\.[0-9]+\.[0-9]+: '
 check "the scan gives each plug-in its row" "$r" \
   '^row: in_bytewise\.dll \| Velkor stand-in \| needs Velkor \| ソゾ\.mp3 -> ゾ$' \
   '^row: in_whole\.dll \| Velkor stand-in \| titles correctly \| ' \
-  '^row: in_fronted\.dll \| Velkor stand-in \| fronted by Velkor \| fronts in_fronted\.vlk'
+  '^row: in_fronted\.dll \| Velkor stand-in \| fronted by Velkor \| fronts in_fronted\.vlk' \
+  '^row: in_wv\.dll \| [^|]*WavPack[^|]* \| needs Velkor \| ソゾ\.[wW][vV] -> ゾ\.[wW][vV]$'
 check "a plug-in that waits on a box is named with the box's title" "$r" \
   '^row: in_box\.dll \| .*"Velkor stand-in box"'
 check "no button applies before a row is chosen" "$r" \
@@ -100,16 +102,19 @@ check "a plug-in in use: the box says to close the player, and Retry installs" "
 check "a failed install shows the message, and the folder is put back" "$r" \
   '^box: Velkor \| .*in_ownname\.dll.*put back as it was' '^status: in_ownname\.dll: failed\.$' \
   '^row: in_ownname\.dll \| Velkor stand-in \| needs Velkor \|'
-check "F5 scans again" "$r" '^rescan: 5 plug-ins in '
+check "F5 scans again" "$r" '^rescan: 6 plug-ins in '
 check "Esc cancels a scan, then closes the window" "$r" '^escape: Scan cancelled\.$' \
   '^left running: 0$' '^exit: 0$'
 check "no fault, and no other box" "$r" '^done$' '!^FAIL' '!^box: .*in_bytewise'
 
-drive ja
+# A shortcut or a console names the folder relative to where it starts the
+# window; the window's children start elsewhere.
+drive ja 'player 表示\Plugins'
 r="$work/report-ja.txt"
 check "Japanese: the window and its rows" "$r" '^title: Velkor .*日本語' \
   '^row: in_bytewise\.dll \| Velkor stand-in \| Velkor が必要 \|' \
-  '^row: in_box\.dll \| .*ウィンドウ「Velkor stand-in box」'
+  '^row: in_box\.dll \| .*ウィンドウ「Velkor stand-in box」' \
+  '^row: in_wv\.dll \| [^|]*WavPack[^|]* \| Velkor が必要 \|'
 check "Japanese: install, check, uninstall" "$r" \
   '^row: in_bytewise\.dll \| Velkor stand-in \| Velkor 導入済み \|' \
   '^check: ソゾ\.mp3 +ゾ +ソゾ +<- 修復$' '^after uninstall$'
