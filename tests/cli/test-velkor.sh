@@ -131,9 +131,12 @@ WINEDEBUG=fixme-all row "a crash is told at once, without a debugger" 2 \
   'in_crash\.dll: crashed' '!debugger|Unhandled|err:seh' -- --lang=en check "$P\\in_crash.dll"
 # Without a display Wine tells, as err:winediag, that the child's hidden
 # player window has no driver; the window works all the same. Under
-# emulation the child takes seconds to start, so the bound is the limit.
-names+=("the crash is told at once, not after the 10 s limit")
-[ $((SECONDS - start)) -lt 10 ] || { failures+=("${names[-1]}"); echo "FAIL: the crash took $((SECONDS - start)) s"; }
+# emulation the program and its child take several seconds each to start,
+# 14 s in all on a busy machine: the bound is what a crash left to a
+# debugger would take, not the plug-in's 10 s limit, which the message
+# above already rules out ("crashed", not "did not answer").
+names+=("the crash is told at once, without waiting for a debugger")
+[ $((SECONDS - start)) -lt 60 ] || { failures+=("${names[-1]}"); echo "FAIL: the crash took $((SECONDS - start)) s"; }
 
 # check, today's probe.
 row "check: the titles alone and behind Velkor" 0 \
