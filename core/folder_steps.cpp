@@ -115,7 +115,7 @@ void TakeBack(FileOps &ops, const std::vector<FileStep> &done, StepsOutcome *out
             error = 0;
         }
         if (error != 0) {
-            outcome->exitCode = 4;
+            outcome->exitCode = kExitNotPutBack;
             outcome->failedUndo = undo;
             outcome->undoError = error;
             for (size_t j = i + 1; j-- > 0;) {

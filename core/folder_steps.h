@@ -36,6 +36,10 @@ class Verifier {
 // A free temporary name in the front's folder for `suffix`.
 std::string SpareName(const std::string &front, const std::string &suffix);
 
+// The commands' exit code when a change failed and the folder could not be
+// put back: the user must act.
+const int kExitNotPutBack = 4;
+
 struct StepsOutcome {
     int exitCode = 0;     // 0 done, 2 a check failed, 3 put back, 4 not put back
     FileStep failed = {}; // the step or check that failed

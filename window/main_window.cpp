@@ -4,6 +4,7 @@
 // very functions that velkor.exe runs; what those say is collected for the
 // window's boxes and views instead of a console.
 #include "core/commands.h"
+#include "core/folder_steps.h"
 #include "core/output.h"
 #include "core/player_search.h"
 #include "core/probe.h"
@@ -536,8 +537,7 @@ void ShowTitles(const std::string &plugin, const std::wstring &text) {
 // put back is always told. A file in use offers Retry, unless the window
 // is closing: its box then stands alone.
 bool TellFailure(const JobResult &result) {
-    const int kNotPutBack = 4; // the commands' exit code: failed, folder not put back
-    if (result.code == 0 || (result.cancelled && result.code != kNotPutBack)) {
+    if (result.code == 0 || (result.cancelled && result.code != kExitNotPutBack)) {
         return false;
     }
     HWND owner = g_state.closing ? NULL : g_state.window;
