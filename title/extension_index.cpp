@@ -17,6 +17,14 @@ unsigned FoldAscii(unsigned char c) {
     return (c >= 'A' && c <= 'Z') ? unsigned(c - 'A' + 'a') : c;
 }
 
+bool HasDot(const ExtensionEntry &entry) {
+    bool dot = false;
+    for (int i = 0; i < entry.length && !dot; ++i) {
+        dot = entry.name[i] == '.';
+    }
+    return dot;
+}
+
 bool IsAsciiOnly(const ExtensionEntry &entry) {
     bool ascii = true;
     for (int i = 0; i < entry.length && ascii; ++i) {
@@ -141,6 +149,7 @@ void BuildExtensionIndex(void) {
     for (unsigned i = 0; i <= EXTENSION_NAME_MAX; ++i) {
         index.byLength[i] = 0;
         index.nonAscii[i] = 0;
+        index.dotted[i] = 0;
     }
     index.unkeyed = 0;
     index.longest = 0;
@@ -155,6 +164,7 @@ void BuildExtensionIndex(void) {
         unsigned short link = static_cast<unsigned short>(i + 1);
         index.nextOfLength[i] = index.byLength[entry.length];
         index.byLength[entry.length] = link;
+        index.dotted[entry.length] |= HasDot(entry) ? 1 : 0;
         if (IsAsciiOnly(entry)) {
             unsigned short &head = index.buckets[BucketOf(entry.name, entry.length)];
             index.nextInBucket[i] = head;
@@ -180,9 +190,19 @@ const ExtensionEntry *FindKnownExtension(const char *name, int length) {
         // only from its own bucket, and case folding says which; entries
         // with high bytes, and any other tail, are found by sort key.
         bool plainTail = true;
+        bool dotInside = false;
         int reach = index.longest < length - 1 ? index.longest : length - 1;
         for (int c = 1; c <= reach; ++c) {
-            plainTail = plainTail && IsLetterOrDigit(static_cast<unsigned char>(end[-c]));
+            unsigned char first = static_cast<unsigned char>(end[-c]);
+            plainTail = plainTail && IsLetterOrDigit(first);
+            // A '.' weighs like no ASCII byte but itself, so a tail that
+            // holds one matches no ASCII-only entry without one: that is
+            // every longer tail of a name with many dots, and it needs no
+            // sort key. The '.' that begins a tail is a character of its
+            // own; one further in is, for this tail and every longer one,
+            // when an ASCII byte comes before it, which leads no pair in
+            // any code page.
+            dotInside = dotInside || (c > 1 && end[-c + 1] == '.' && first < 0x80);
             if (end[-c - 1] != '.' || index.byLength[c] == 0) {
                 continue;
             }
@@ -190,7 +210,8 @@ const ExtensionEntry *FindKnownExtension(const char *name, int length) {
                 best = FirstInChain(index.buckets[BucketOf(end - c, c)], index.nextInBucket, name,
                                     length, best, true);
             }
-            if (!plainTail || index.nonAscii[c]) {
+            bool dotted = dotInside || first == '.';
+            if (index.nonAscii[c] || (!plainTail && (!dotted || index.dotted[c]))) {
                 best = FirstWithKey(name, length, c, best);
             }
         }

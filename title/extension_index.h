@@ -34,10 +34,10 @@ struct ExtensionIndex {
     unsigned short nextByKey[INDEXED_EXTENSIONS];    // links of byKey and of unkeyed
     unsigned short nextOfLength[INDEXED_EXTENSIONS]; // links of byLength
     DWORD keyHash[INDEXED_EXTENSIONS];               // each keyed entry's sort key, hashed
-    unsigned char
-        nonAscii[EXTENSION_NAME_MAX + 1]; // whether some entry of a length has a high byte
-    DWORD indexedCount;                   // entries [0, indexedCount) are in the chains
-    int longest;                          // the longest length among all entries
+    unsigned char nonAscii[EXTENSION_NAME_MAX + 1];  // some entry of this length has a high byte
+    unsigned char dotted[EXTENSION_NAME_MAX + 1];    // some entry of this length has a '.'
+    DWORD indexedCount;                              // entries [0, indexedCount) are in the chains
+    int longest;                                     // the longest length among all entries
 };
 
 // Threads the chains over the table as it stands.
