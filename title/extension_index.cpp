@@ -1,6 +1,7 @@
 #include "title/extension_index.h"
 
 #include "proxy/proxy_state.h"
+#include "title/byte_scan.h"
 
 namespace {
 
@@ -34,11 +35,17 @@ bool IsAsciiOnly(const ExtensionEntry &entry) {
 }
 
 // The bucket of an ASCII-only extension of `length` bytes at `text`: its
-// length and its first and last bytes without regard to case.
+// length and its first, middle and last bytes without regard to case. Real
+// lists hold runs such as aax, acx, adx and aix, which the ends alone would
+// chain together, and a name's lookup would walk all of them.
 unsigned BucketOf(const char *text, int length) {
     unsigned first = FoldAscii(static_cast<unsigned char>(text[0]));
+    unsigned middle = FoldAscii(static_cast<unsigned char>(text[length / 2]));
     unsigned last = FoldAscii(static_cast<unsigned char>(text[length - 1]));
-    return (unsigned(length) * 97u + first * 31u + last) & (EXTENSION_BUCKETS - 1);
+    // One byte each, so that one multiplication spreads them all; its top
+    // bits depend on every byte below them.
+    DWORD key = DWORD(length) | (first << 8) | (middle << 16) | (last << 24);
+    return (key * 2654435761u) >> (32 - EXTENSION_BUCKET_BITS);
 }
 
 // True when both texts are ASCII over `count` bytes and equal without regard
@@ -191,21 +198,31 @@ const ExtensionEntry *FindKnownExtension(const char *name, int length) {
         // with high bytes, and any other tail, are found by sort key.
         bool plainTail = true;
         bool dotInside = false;
+        int read = 0; // tail bytes taken into plainTail and dotInside so far
         int reach = index.longest < length - 1 ? index.longest : length - 1;
-        for (int c = 1; c <= reach; ++c) {
-            unsigned char first = static_cast<unsigned char>(end[-c]);
-            plainTail = plainTail && IsLetterOrDigit(first);
-            // A '.' weighs like no ASCII byte but itself, so a tail that
-            // holds one matches no ASCII-only entry without one: that is
-            // every longer tail of a name with many dots, and it needs no
-            // sort key. The '.' that begins a tail is a character of its
-            // own; one further in is, for this tail and every longer one,
-            // when an ASCII byte comes before it, which leads no pair in
-            // any code page.
-            dotInside = dotInside || (c > 1 && end[-c + 1] == '.' && first < 0x80);
-            if (end[-c - 1] != '.' || index.byLength[c] == 0) {
+        // Tails begin after a dot within reach; a title mostly has none
+        // there, a name mostly one.
+        const char *lowest = end - reach - 1;
+        for (const char *after = AfterLast(lowest, end - 1, '.'); after > lowest;
+             after = AfterLast(lowest, after - 1, '.')) {
+            int c = static_cast<int>(end - after);
+            if (index.byLength[c] == 0) {
                 continue;
             }
+            // The bytes of a tail are looked at only where a dot begins one.
+            for (; read < c; ++read) {
+                unsigned char first = static_cast<unsigned char>(end[-read - 1]);
+                plainTail = plainTail && IsLetterOrDigit(first);
+                // A '.' weighs like no ASCII byte but itself, so a tail that
+                // holds one matches no ASCII-only entry without one: that is
+                // every longer tail of a name with many dots, and it needs no
+                // sort key. The '.' that begins a tail is a character of its
+                // own; one further in is, for this tail and every longer
+                // one, when an ASCII byte comes before it, which leads no
+                // pair in any code page.
+                dotInside = dotInside || (read > 0 && end[-read] == '.' && first < 0x80);
+            }
+            unsigned char first = static_cast<unsigned char>(end[-c]);
             if (plainTail) {
                 best = FirstInChain(index.buckets[BucketOf(end - c, c)], index.nextInBucket, name,
                                     length, best, true);
@@ -215,7 +232,9 @@ const ExtensionEntry *FindKnownExtension(const char *name, int length) {
                 best = FirstWithKey(name, length, c, best);
             }
         }
-        best = FirstInChain(index.unkeyed, index.nextByKey, name, length, best, false);
+        if (index.unkeyed != 0) {
+            best = FirstInChain(index.unkeyed, index.nextByKey, name, length, best, false);
+        }
         for (DWORD i = index.indexedCount; i < best; ++i) {
             if (IsExtensionOf(g_proxy.extensions[i], name, length, false)) {
                 best = i;

@@ -17,8 +17,9 @@ struct ExtensionEntry;
 // scanned one by one. Real plug-ins list well under a thousand.
 #define INDEXED_EXTENSIONS 2048
 
-// Buckets of the index; a power of two.
-#define EXTENSION_BUCKETS 256
+// Buckets of the index, as a number of bits of a hash.
+#define EXTENSION_BUCKET_BITS 10
+#define EXTENSION_BUCKETS (1 << EXTENSION_BUCKET_BITS)
 
 // Longest sort key asked of the platform; a longer one is not used.
 #define EXTENSION_KEY_MAX 512
@@ -26,7 +27,7 @@ struct ExtensionEntry;
 // Chains of entry numbers plus one, so that 0 ends a chain; every chain runs
 // in table order.
 struct ExtensionIndex {
-    unsigned short buckets[EXTENSION_BUCKETS];       // ASCII-only entries, by length and ends
+    unsigned short buckets[EXTENSION_BUCKETS];       // ASCII-only entries, by length, ends, middle
     unsigned short byKey[EXTENSION_BUCKETS];         // entries by length and sort key
     unsigned short byLength[EXTENSION_NAME_MAX + 1]; // every indexed entry, by its length
     unsigned short unkeyed;                          // entries the platform gave no sort key

@@ -1,5 +1,6 @@
 #include "title/title_repair.h"
 
+#include "title/byte_scan.h"
 #include "title/extension_table.h"
 
 namespace {
@@ -15,35 +16,6 @@ bool IsLeadByte(unsigned char c) {
     return g_proxy.leadBytes[c] != 0;
 }
 
-// A machine word read in place of the bytes it covers.
-typedef size_t __attribute__((may_alias)) Word;
-
-// The end of a NUL-terminated path, a machine word at a time once the reads
-// are aligned. The platform's own call does this inside an exception frame,
-// which costs more than the work itself on every title. An aligned word
-// never reaches into the next page, so the word that holds the NUL cannot
-// fault even where it reaches past the path's memory; the address sanitizer
-// of the native tests would take that for an overrun, so it is told not to.
-__attribute__((no_sanitize("address"))) const char *EndOf(const char *path) {
-    const size_t ones = ~size_t(0) / 0xFF;
-    const size_t highs = ones << 7;
-    const char *p = path;
-    while (reinterpret_cast<size_t>(p) % sizeof(Word) != 0 && *p != '\0') {
-        ++p;
-    }
-    if (*p != '\0') {
-        const Word *word = reinterpret_cast<const Word *>(p);
-        while (((*word - ones) & ~*word & highs) == 0) {
-            ++word;
-        }
-        p = reinterpret_cast<const char *>(word);
-        while (*p != '\0') {
-            ++p;
-        }
-    }
-    return p;
-}
-
 // The start of the run of lead-range bytes right before `at`. Reading from
 // the path's start, a byte outside the lead-byte ranges always ends a
 // character, and the lead-range bytes after it pair up; so the byte at `at`
@@ -56,32 +28,6 @@ const char *LeadRunBefore(const char *path, const char *at) {
         --p;
     }
     return p;
-}
-
-// The start of the text after the last 0x5C byte before `end`, every byte
-// taken alone, or `path` when there is none. The player asks for a title for
-// every playlist entry, so the search goes a machine word at a time: a word
-// holds the byte when, after an exclusive or with the byte in every lane, one
-// of its lanes is zero.
-const char *AfterLast5C(const char *path, const char *end) {
-    const size_t ones = ~size_t(0) / 0xFF;
-    const size_t highs = ones << 7;
-    const size_t separators = ones * '\\';
-    const char *base = end;
-    bool found = false;
-    while (!found && base - path >= static_cast<ptrdiff_t>(sizeof(size_t))) {
-        size_t word;
-        memcpy(&word, base - sizeof word, sizeof word);
-        word ^= separators;
-        found = ((word - ones) & ~word & highs) != 0;
-        if (!found) {
-            base -= sizeof word;
-        }
-    }
-    while (base > path && base[-1] != '\\') {
-        --base;
-    }
-    return base;
 }
 
 // The start of the text after the last real separator, stepping over
@@ -160,21 +106,9 @@ bool StemEndsIn(const char *title, int stem) {
     return c == '\0' || (c < 0x80 && !letterOrDigit);
 }
 
-// The start of the text after the last '/' from `base` on. No second byte of
-// a double-byte character is 0x2F, so every '/' is a separator: the system
-// takes it for one, and so do URLs and the plug-ins that cut there.
-const char *AfterLastSlash(const char *base, const char *end) {
-    const char *p = end;
-    while (p > base && p[-1] != '/') {
-        --p;
-    }
-    return p;
-}
-
 // How many bytes a repaired title may take before its NUL: the host's buffer
 // holds at least 256, and at least as many as the inner plug-in wrote.
-int TitleRoom(const char *title) {
-    int written = static_cast<int>(EndOf(title) - title);
+int TitleRoom(int written) {
     return written > kTitleMax ? written : kTitleMax;
 }
 
@@ -208,9 +142,9 @@ void EndTitle(char *title, int length) {
 }
 
 // A title made from a name cut inside a character: the characters cut off
-// go back in front, and what the plug-in made of the rest stays.
-void PutBackCutOff(char *title, const char *front, int frontLength, int room) {
-    int own = static_cast<int>(EndOf(title) - title);
+// go back in front, and what the plug-in made of the rest, its `own` bytes,
+// stays.
+void PutBackCutOff(char *title, int own, const char *front, int frontLength, int room) {
     int length = frontLength + own < room ? frontLength + own : room;
     // Moved back to front, so that the title is read before it is written.
     for (int i = length - frontLength; i-- > 0;) {
@@ -246,7 +180,7 @@ void PutWholeName(char *title, const char *whole, const char *end, const char *c
 void RepairTitle(const char *path, char *title) {
     const char *end = EndOf(path);
     // What a plug-in that ignores double-byte characters takes for the name.
-    const char *cut = AfterLast5C(path, end);
+    const char *cut = AfterLast(path, end, '\\');
     int count = static_cast<int>(end - cut);
     const ExtensionEntry *extension = FindKnownExtension(cut, count);
     int stem = extension != NULL ? count - extension->length - 1 : count;
@@ -254,13 +188,16 @@ void RepairTitle(const char *path, char *title) {
         return;
     }
     // No 0x5C byte follows the cut, so the real separator is not after it,
-    // but a '/' may be.
-    const char *whole = AfterLastSlash(CharacterwiseBaseName(path, cut), end);
-    int room = TitleRoom(title);
+    // but a '/' may be. No second byte of a double-byte character is 0x2F,
+    // so every '/' is a separator: the system takes it for one, and so do
+    // URLs and the plug-ins that cut there.
+    const char *whole = AfterLast(CharacterwiseBaseName(path, cut), end, '/');
+    int own = static_cast<int>(EndOf(title) - title);
+    int room = TitleRoom(own);
     if (whole >= cut) {
         PutWholeName(title, whole, end, cut, extension, room);
     } else if (StemEndsIn(title, stem)) {
-        PutBackCutOff(title, whole, static_cast<int>(cut - whole), room);
+        PutBackCutOff(title, own, whole, static_cast<int>(cut - whole), room);
     }
 }
 
