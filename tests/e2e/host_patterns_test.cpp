@@ -324,6 +324,14 @@ TEST_F(HostPatterns, NoneCrashesAndNoneLeaks) {
     const int longRun = asked != nullptr && atoi(asked) > 0 ? atoi(asked) : 10000;
     const int cycles = Names().codePage == 932 ? longRun : 20;
     const int warmUp = 50;
+    // Patterns that unload Velkor unload its runtime with it when nothing
+    // else holds it. Wine's MSVCR70 leaves some 260 bytes of private memory
+    // behind at every unload, Velkor or not (2,000 loads and unloads of it
+    // alone); msvcrt.dll serves the test itself and never unloads. The
+    // runtime stays loaded through the count, so that what is counted is
+    // Velkor's own.
+    HMODULE runtime = LoadLibraryA(VELKOR_RUNTIME_DLL);
+    ASSERT_NE(nullptr, runtime);
     for (const PatternRow &row : kPatterns) {
         SCOPED_TRACE(row.what);
         std::string failure;
@@ -345,6 +353,7 @@ TEST_F(HostPatterns, NoneCrashesAndNoneLeaks) {
             << "committed memory grew from " << before.committed << " to " << after.committed;
         UnloadAll(bench_);
     }
+    FreeLibrary(runtime);
 }
 
 // Two Play calls at once, as conversion and analysis threads make them: the
