@@ -9,10 +9,10 @@ typedef size_t __attribute__((may_alias)) Word;
 // into the next page, so the word that holds the NUL cannot fault even where
 // it reaches past the text's memory; the address sanitizer of the native
 // tests would take that for an overrun, so it is told not to.
-__attribute__((no_sanitize("address"))) const char *EndOf(const char *path) {
+__attribute__((no_sanitize("address"))) const char *EndOf(const char *text) {
     const size_t ones = ~size_t(0) / 0xFF;
     const size_t highs = ones << 7;
-    const char *p = path;
+    const char *p = text;
     while (reinterpret_cast<size_t>(p) % sizeof(Word) != 0 && *p != '\0') {
         ++p;
     }

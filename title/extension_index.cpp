@@ -211,8 +211,8 @@ const ExtensionEntry *FindKnownExtension(const char *name, int length) {
             }
             // The bytes of a tail are looked at only where a dot begins one.
             for (; read < c; ++read) {
-                unsigned char first = static_cast<unsigned char>(end[-read - 1]);
-                plainTail = plainTail && IsLetterOrDigit(first);
+                unsigned char byte = static_cast<unsigned char>(end[-read - 1]);
+                plainTail = plainTail && IsLetterOrDigit(byte);
                 // A '.' weighs like no ASCII byte but itself, so a tail that
                 // holds one matches no ASCII-only entry without one: that is
                 // every longer tail of a name with many dots, and it needs no
@@ -220,7 +220,7 @@ const ExtensionEntry *FindKnownExtension(const char *name, int length) {
                 // own; one further in is, for this tail and every longer
                 // one, when an ASCII byte comes before it, which leads no
                 // pair in any code page.
-                dotInside = dotInside || (read > 0 && end[-read] == '.' && first < 0x80);
+                dotInside = dotInside || (read > 0 && end[-read] == '.' && byte < 0x80);
             }
             unsigned char first = static_cast<unsigned char>(end[-c]);
             if (plainTail) {
