@@ -10,7 +10,10 @@
 # through it, so LC_ALL=ja_JP.UTF-8 is set here, for Wine alone, from a
 # locale that tools/setup-wine.sh generates privately into the build tree.
 # VELKOR_LOCALE picks another of those: en_US.UTF-8 gives code page 1252,
-# zh_TW.UTF-8 gives 950.
+# zh_TW.UTF-8 950, zh_CN.UTF-8 936. Wine takes the code page from the name
+# alone, so a locale that was never generated still gives its code page, but
+# file names with its characters then cannot be made: plug-ins find no file
+# and give no title. Such a locale is refused here.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 export WINEPREFIX="${VELKOR_WINEPREFIX:-$root/build/wine/prefix}"
@@ -20,5 +23,10 @@ unset DISPLAY WAYLAND_DISPLAY
 if [ -n "${VELKOR_DISPLAY:-}" ]; then
   export DISPLAY="$VELKOR_DISPLAY"
 fi
+locale="${VELKOR_LOCALE:-ja_JP.UTF-8}"
+if [ ! -f "$root/build/wine/locale/$locale/LC_CTYPE" ]; then
+  echo "wine-run: no locale $locale in build/wine/locale (tools/setup-wine.sh makes them)" >&2
+  exit 1
+fi
 # Set through env so that this shell itself never tries the locale.
-exec env LOCPATH="$root/build/wine/locale" LC_ALL="${VELKOR_LOCALE:-ja_JP.UTF-8}" wine "$@"
+exec env LOCPATH="$root/build/wine/locale" LC_ALL="$locale" wine "$@"
