@@ -3,7 +3,8 @@
 # whose code pages the tests run in (ja_JP.UTF-8 for 932, zh_TW.UTF-8 for
 # 950, en_US.UTF-8 for 1252) and zh_CN.UTF-8, for trying 936 by hand; and
 # where this kernel cannot run i386 programs, the virtual machine that Wine
-# runs in. Does nothing when they exist. tools/wine-session.sh creates the Wine prefix, where Wine runs.
+# runs in. Does nothing when they exist. tools/wine-session.sh creates the
+# Wine prefix, where Wine runs.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 wine_dir="$root/build/wine"

@@ -23,10 +23,11 @@ unset DISPLAY WAYLAND_DISPLAY
 if [ -n "${VELKOR_DISPLAY:-}" ]; then
   export DISPLAY="$VELKOR_DISPLAY"
 fi
+locales="$root/build/wine/locale"
 locale="${VELKOR_LOCALE:-ja_JP.UTF-8}"
-if [ ! -f "$root/build/wine/locale/$locale/LC_CTYPE" ]; then
+if [ ! -f "$locales/$locale/LC_CTYPE" ]; then
   echo "wine-run: no locale $locale in build/wine/locale (tools/setup-wine.sh makes them)" >&2
   exit 1
 fi
 # Set through env so that this shell itself never tries the locale.
-exec env LOCPATH="$root/build/wine/locale" LC_ALL="$locale" wine "$@"
+exec env LOCPATH="$locales" LC_ALL="$locale" wine "$@"
