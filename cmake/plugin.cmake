@@ -8,7 +8,6 @@ enable_language(RC)
 set(VELKOR_PLUGIN_SOURCES
   ${PROJECT_SOURCE_DIR}/proxy/proxy.cpp
   ${PROJECT_SOURCE_DIR}/proxy/proxy_state.cpp
-  ${PROJECT_SOURCE_DIR}/title/byte_scan.cpp
   ${PROJECT_SOURCE_DIR}/title/extension_index.cpp
   ${PROJECT_SOURCE_DIR}/title/extension_table.cpp
   ${PROJECT_SOURCE_DIR}/title/title_repair.cpp
@@ -18,7 +17,6 @@ set(VELKOR_PLUGIN_SOURCES
 # The title query runs for every playlist entry, and its code is small: it is
 # compiled for speed, the rest of the DLL for size.
 set_source_files_properties(
-  ${PROJECT_SOURCE_DIR}/title/byte_scan.cpp
   ${PROJECT_SOURCE_DIR}/title/extension_index.cpp
   ${PROJECT_SOURCE_DIR}/title/title_repair.cpp
   PROPERTIES COMPILE_OPTIONS "$<$<BOOL:$<TARGET_PROPERTY:VELKOR_PLUGIN>>:-O2>")

@@ -13,7 +13,7 @@ usage: check-pe.py DLL MAP RUNTIME OBJDUMP
 - code that an 80486 runs: no instruction of the Pentium or later (cmov,
   fcmov, fcomi, MMX, SSE and so on), which Windows 95 and 98 machines such as
   a Pentium MMX, K6-2 or VIA C3 lack in part;
-- at most 10.5 KiB.
+- at most 11 KiB.
 Prints one line per check and exits non-zero when any fails.
 """
 import re
@@ -33,8 +33,9 @@ ALLOWED = {
 }
 RUNTIME_ALLOWED = {"strncpy", "memset", "memcpy"}
 # 8 KiB until the code grew past its sixth 512-byte block of file alignment;
-# 10.5 KiB since the title query's code is compiled for speed.
-SIZE_LIMIT = 10752
+# 10.5 KiB since the title query's code is compiled for speed, 11 KiB since
+# its byte searches are inline.
+SIZE_LIMIT = 11264
 
 # What the 80486 lacks: instructions of the Pentium, the Pentium Pro and
 # later, and any MMX, SSE or AVX register.
